@@ -1,0 +1,304 @@
+#include "Thumbnail.h"
+
+#include "desktopopener.h"
+
+#include <QCursor>
+#include <QDebug>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+
+#include <algorithm>
+#include <memory>
+
+// The strip lives in a static library: without this reference the linker
+// would drop the resource object holding ":/Pdf.png".
+static void initGalleryResourcesOnce()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+Thumbnail::Thumbnail(QWidget* parent)
+    : QListWidget(parent)
+    , m_pLabelTitle(nullptr)
+    , m_pMenu(nullptr)
+    , m_IconSize(130, 150)
+    , m_fileSystemWatcher(nullptr)
+{
+    initGalleryResourcesOnce();
+    setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
+    setMouseTracking(true);
+
+    // The title sits in a viewport margin above the icons, the way item views
+    // place their headers.
+    m_pLabelTitle = new QLabel(QString::fromUtf8("缩略图"), this);
+    m_pLabelTitle->setObjectName(QStringLiteral("LabelThumbnailTitle"));
+    setViewportMargins(0, m_pLabelTitle->sizeHint().height(), 0, 0);
+
+    setFocusPolicy(Qt::NoFocus);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setResizeMode(QListView::Adjust);
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setSpacing(2);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_pMenu = new QMenu(this);
+    setIconSize(m_IconSize);
+    m_fileSystemWatcher = new QFileSystemWatcher(this);
+
+    connect(m_fileSystemWatcher, SIGNAL(fileChanged(const QString&)), this,
+            SLOT(onFileChanged(const QString&)));
+    connect(this, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+            SLOT(onPopupCustomMenu(const QPoint&)));
+    connect(this, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this,
+            SLOT(onItemDoubleClicked(QListWidgetItem*)));
+    placeTitle();
+}
+
+Thumbnail::~Thumbnail() = default;
+
+// ---- items
+
+bool Thumbnail::AddImage(QPixmap& pixmap, const QString& fileName, int row)
+{
+    if (pixmap.isNull() || GetIndex(fileName) != -1)
+        return false;
+
+    pixmap = pixmap.scaled(m_IconSize - QSize(0, 50), Qt::KeepAspectRatio,
+                           Qt::SmoothTransformation);
+
+    int cut = fileName.lastIndexOf(QLatin1Char('/'));
+    if (cut < 0)
+        cut = fileName.lastIndexOf(QLatin1Char('\\'));
+    const QString text = fileName.mid(cut + 1);
+
+    for (QListWidgetItem* selected : selectedItems())
+        selected->setSelected(false);
+
+    auto* item = new QListWidgetItem(QIcon(pixmap), text);
+    item->setSizeHint(m_IconSize);
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setData(Qt::UserRole, fileName);
+
+    // A path the watcher refuses (file not there yet) is listed unwatched.
+    m_fileSystemWatcher->addPath(fileName);
+
+    if (row < 0 || row > count())
+        row = count();
+    insertItem(row, item);
+    setCurrentRow(row);
+    repaint();
+    return true;
+}
+
+bool Thumbnail::AddImage(const QString& fileName, int row)
+{
+    QPixmap pixmap(fileName);
+    return AddImage(pixmap, fileName, row);
+}
+
+void Thumbnail::TitleHide()
+{
+    m_pLabelTitle->hide();
+    setViewportMargins(0, 0, 0, 0);
+}
+
+void Thumbnail::SetIconSize(int iWidth, int iHeigth)
+{
+    m_IconSize = QSize(iWidth, iHeigth);
+    setIconSize(m_IconSize);
+}
+
+QStringList Thumbnail::GetFilePaths() const
+{
+    QStringList paths;
+    paths.reserve(count());
+    for (int row = 0; row < count(); ++row)
+        paths << item(row)->data(Qt::UserRole).toString();
+    return paths;
+}
+
+int Thumbnail::GetIndex(const QString& fileName) const
+{
+    const QString wanted = fileName.toLower();
+    for (int row = 0; row < count(); ++row) {
+        if (item(row)->data(Qt::UserRole).toString().toLower() == wanted)
+            return row;
+    }
+    return -1;
+}
+
+bool Thumbnail::RemoveItem(int itemIndex, bool isDel)
+{
+    if (itemIndex < 0 || itemIndex >= count())
+        return false;
+    const QString path = takeRow(itemIndex);
+    if (isDel)
+        QFile::remove(path);
+    return true;
+}
+
+int Thumbnail::Count() const
+{
+    return count();
+}
+
+QString Thumbnail::takeRow(int row)
+{
+    std::unique_ptr<QListWidgetItem> item(takeItem(row));
+    const QString path = item->data(Qt::UserRole).toString();
+    m_fileSystemWatcher->removePath(path);
+    return path;
+}
+
+void Thumbnail::onFileChanged(const QString& path)
+{
+    const int index = GetIndex(path);
+    if (index == -1)
+        return;
+    if (QFileInfo::exists(path)) {
+        // A file replaced by rename (a PDF written again) loses its inotify
+        // watch with the old inode: watch the new file so that its later
+        // removal still drops the item.
+        m_fileSystemWatcher->addPath(path);
+        return;
+    }
+    takeRow(index);
+}
+
+// ---- title
+
+void Thumbnail::resizeEvent(QResizeEvent* event)
+{
+    QListWidget::resizeEvent(event);
+    placeTitle();
+}
+
+void Thumbnail::placeTitle()
+{
+    const int frame = frameWidth();
+    m_pLabelTitle->setGeometry(frame, frame, width() - 2 * frame,
+                               m_pLabelTitle->sizeHint().height());
+}
+
+// ---- commands
+
+void Thumbnail::onPopupCustomMenu(const QPoint& pos)
+{
+    Q_UNUSED(pos); // the menu opens at the cursor, wherever the request came from
+    m_pMenu->clear();
+    const int n = count();
+    if (n > 0 && selectedItems().isEmpty()) {
+        m_pMenu->addAction(tr("Clear"), this, SLOT(onClear()), QKeySequence());
+    } else if (n > 0) {
+        m_pMenu->addAction(tr("Delete"), this, SLOT(onDelete()), QKeySequence());
+        m_pMenu->addAction(tr("Clear"), this, SLOT(onClear()), QKeySequence());
+        m_pMenu->addSeparator();
+        const int current = currentRow();
+        if (current > 0)
+            m_pMenu->addAction(tr("Move up"), this, SLOT(onMoveUp()), QKeySequence());
+        if (current < n - 1)
+            m_pMenu->addAction(tr("Move down"), this, SLOT(onMoveDown()), QKeySequence());
+    }
+    m_pMenu->move(QCursor::pos());
+    m_pMenu->show();
+}
+
+void Thumbnail::onOpen()
+{
+    onItemDoubleClicked(currentItem());
+}
+
+void Thumbnail::onOpenDir()
+{
+    const int row = currentRow();
+    if (row == -1)
+        return;
+    const QString folder =
+        QFileInfo(item(row)->data(Qt::UserRole).toString()).absolutePath();
+    if (!folder.isEmpty())
+        DesktopOpener::open(folder);
+}
+
+void Thumbnail::onItemDoubleClicked(QListWidgetItem* item)
+{
+    if (item == nullptr)
+        return;
+    DesktopOpener::open(item->data(Qt::UserRole).toString());
+}
+
+void Thumbnail::onDelete()
+{
+    QList<int> rows;
+    for (QListWidgetItem* selected : selectedItems())
+        rows << row(selected);
+    // From the bottom up, so that the rows still to take keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (int r : rows) {
+        const QString path = takeRow(r);
+        if (QFileInfo::exists(path) && !QFile::moveToTrash(path))
+            qDebug().noquote() << "Thumbnail: cannot move to trash:" << path;
+    }
+}
+
+void Thumbnail::onClear()
+{
+    while (count() > 0)
+        takeRow(count() - 1);
+}
+
+void Thumbnail::onAddImage()
+{
+    const QStringList fileNameList = chooseImageFiles();
+    const int curRow = currentRow();
+    int row = curRow < 0 ? -1 : curRow + 1;
+    for (const QString& fileName : fileNameList) {
+        if (AddImage(fileName, row) && row >= 0)
+            ++row;
+    }
+}
+
+QStringList Thumbnail::chooseImageFiles()
+{
+    std::unique_ptr<QFileDialog> fd(new QFileDialog(this, QString(), QString(), QString()));
+    fd->resize(240, 320);
+    fd->setNameFilters(QStringList{QStringLiteral("Image files(*.jpg *.png *.bmp)")});
+    fd->setFileMode(QFileDialog::ExistingFiles);
+    fd->setViewMode(QFileDialog::List);
+    if (fd->exec() == QDialog::Accepted)
+        return fd->selectedFiles();
+    fd->close();
+    return QStringList();
+}
+
+void Thumbnail::onMoveUp()
+{
+    moveCurrent(-1);
+}
+
+void Thumbnail::onMoveDown()
+{
+    moveCurrent(+1);
+}
+
+// The item keeps its path, so its file stays watched.
+void Thumbnail::moveCurrent(int step)
+{
+    const int from = currentRow();
+    const int to = from + step;
+    if (from < 0 || to < 0 || to >= count())
+        return;
+    insertItem(to, takeItem(from));
+    setCurrentRow(to);
+}

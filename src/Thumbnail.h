@@ -1,0 +1,85 @@
+/*
+ * The thumbnail strip: the files this session produced, one icon per file,
+ * each identified by its full path (item data Qt::UserRole). Row order is
+ * the page order of a composed PDF.
+ *
+ * The strip watches every listed file and drops the item whose file is gone.
+ * Its commands (context menu, open, move, delete, add) act on the list only;
+ * files leave the disk only through "Delete", which moves them to the trash.
+ *
+ * Threads: GUI thread only, every function and slot. Other threads reach the
+ * strip through queued signals.
+ */
+#ifndef TAVIK_THUMBNAIL_H
+#define TAVIK_THUMBNAIL_H
+
+#include <QListWidget>
+#include <QSize>
+#include <QStringList>
+
+class QFileSystemWatcher;
+class QLabel;
+class QMenu;
+class QPixmap;
+
+class Thumbnail : public QListWidget {
+    Q_OBJECT
+
+public:
+    explicit Thumbnail(QWidget* parent = nullptr);
+    ~Thumbnail() override;
+
+    // Adds one item for fileName showing pixmap, at row (0..Count() inserts,
+    // anything else appends) and makes it the current and only selected item.
+    // On success pixmap is replaced by the scaled icon picture.
+    // Returns false, changing nothing, for a null pixmap or a path already
+    // listed (letter case ignored).
+    bool AddImage(QPixmap& pixmap, const QString& fileName, int row);
+    // Loads fileName as the pixmap; false when it does not load.
+    bool AddImage(const QString& fileName, int row);
+
+    void TitleHide();
+    // Cell size of items added from now on; icons fit iWidth x (iHeigth - 50).
+    void SetIconSize(int iWidth, int iHeigth);
+
+    // Full paths, row 0 first.
+    QStringList GetFilePaths() const;
+    // Row of the path, letter case ignored; -1 when not listed.
+    int GetIndex(const QString& fileName) const;
+    // Removes row itemIndex and stops watching its file; with isDel also
+    // deletes the file. False for a row outside the list.
+    bool RemoveItem(int itemIndex, bool isDel);
+    int Count() const;
+
+public slots:
+    void onPopupCustomMenu(const QPoint& pos);
+    void onOpen();
+    void onOpenDir();
+    void onDelete();
+    void onClear();
+    void onAddImage();
+    void onMoveUp();
+    void onMoveDown();
+    void onItemDoubleClicked(QListWidgetItem* item);
+    void onFileChanged(const QString& path);
+
+protected:
+    // Asks the user for picture files; the chosen full paths in the dialog's
+    // order, empty when cancelled. Tests override it to skip the dialog.
+    virtual QStringList chooseImageFiles();
+
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Takes row out of the list and the watcher, deleting the item.
+    QString takeRow(int row);
+    void moveCurrent(int step);
+    void placeTitle();
+
+    QLabel* m_pLabelTitle;
+    QMenu* m_pMenu;
+    QSize m_IconSize;
+    QFileSystemWatcher* m_fileSystemWatcher;
+};
+
+#endif

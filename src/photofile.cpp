@@ -1,0 +1,63 @@
+#include "photofile.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QTransform>
+
+namespace PhotoFile {
+
+QString suffixForIndex(int picIndex)
+{
+    switch (picIndex) {
+    case 1:
+        return QStringLiteral("bmp");
+    case 2:
+        return QStringLiteral("png");
+    default:
+        return QStringLiteral("jpg");
+    }
+}
+
+QString fileName(const QString& folder, int picIndex, const QDateTime& when)
+{
+    // One multi-argument substitution: a "%2" inside the folder text stays text.
+    return QStringLiteral("%1/%2.%3")
+        .arg(folder, when.toString(QStringLiteral("yyyy-MM-dd_hh:mm:ss.z")),
+             suffixForIndex(picIndex));
+}
+
+QImage rotated(const QImage& image, int angle)
+{
+    if (angle == 0)
+        return image;
+    QTransform turn;
+    turn.rotate(angle);
+    return image.transformed(turn, Qt::SmoothTransformation);
+}
+
+static bool fail(const QString& path, const QString& reason)
+{
+    qDebug().noquote() << "photo not saved:" << path << "-" << reason;
+    return false;
+}
+
+bool save(const QImage& image, const QString& path)
+{
+    if (image.isNull())
+        return fail(path, QStringLiteral("no picture (frame did not decode)"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(path, file.errorString());
+    QImageWriter writer(&file, QFileInfo(path).suffix().toLower().toLatin1());
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return fail(path, writer.errorString());
+    }
+    if (!file.commit())
+        return fail(path, file.errorString());
+    return true;
+}
+
+} // namespace PhotoFile

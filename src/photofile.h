@@ -1,0 +1,35 @@
+/*
+ * Photo files: their names, their rotation and writing them safely.
+ *
+ * Threads: pure functions without shared state, safe on any thread; the
+ * capture thread calls them while it saves a photo.
+ */
+#ifndef TAVIK_PHOTOFILE_H
+#define TAVIK_PHOTOFILE_H
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+namespace PhotoFile {
+
+// 0 "jpg", 1 "bmp", 2 "png"; any other index "jpg".
+QString suffixForIndex(int picIndex);
+
+// folder + "/" + stamp "yyyy-MM-dd_hh:mm:ss.z" + "." + suffix. The folder is
+// taken as it is (a trailing "/" doubles the separator) and created nowhere.
+QString fileName(const QString& folder, int picIndex, const QDateTime& when);
+
+// The image turned clockwise by angle degrees with smooth filtering;
+// 0 returns the image unchanged.
+QImage rotated(const QImage& image, int angle);
+
+// Writes image to path in the format of its suffix at the writer's default
+// quality, through a temporary file renamed into place when complete: a
+// failure never leaves a file (partial or not) under path.
+// Returns false, with one debug line naming the file and the reason.
+bool save(const QImage& image, const QString& path);
+
+} // namespace PhotoFile
+
+#endif
