@@ -1,0 +1,7 @@
+#include "customInterface/widgetprivate.h"
+
+WidgetPrivate::WidgetPrivate(Widget* parent)
+    : m_Rcc(QStringLiteral("/usr/share/Launcher/WSVGA/WSVGA.rcc"))
+    , m_Parent(parent)
+{
+}

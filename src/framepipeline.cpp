@@ -1,0 +1,181 @@
+#include "framepipeline.h"
+
+#include "camerawidget.h"
+#include "compress.h"
+#include "customInterface/parameter.h"
+#include "customInterface/widget.h"
+#include "imageprocloader.h"
+
+#include <QMutexLocker>
+
+#include <cstdlib>
+#include <malloc.h>
+
+currentCameraInfo g_currentInfo;
+streamParameters g_stream;
+QMutex mutex;
+QQueue<RGBdata> g_imageQueue;
+cameraWidget* g_camera = nullptr;
+
+namespace {
+
+// A null buffer of this length is the library's report of a lost camera.
+constexpr unsigned long kCameraLostLength = 19;
+
+// Capture thread, mutex held: saves the requested photo from data and relays
+// its path to the GUI. The request is consumed whatever the outcome.
+void servePhotoRequest(unsigned char* data, int len)
+{
+    if (!g_camera)
+        return;
+    const QString name = g_camera->onSavePic(data, len);
+    Widget::instance()->setSavePic(name);
+    g_currentInfo.isTakePhoto = false;
+}
+
+// Capture thread, mutex held. Fills frame from a packed YUYV buffer; false
+// drops the frame (short buffer, no memory).
+bool convertYuyvFrame(unsigned char* buffer, unsigned long len, RGBdata& frame)
+{
+    const int w = g_stream.width;
+    const int h = g_stream.height;
+    const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
+    if (pixels == 0 || len < pixels * 2)
+        return false;
+    const size_t n = pixels * 3;
+    frame.m_data = static_cast<unsigned char*>(calloc(n, 1));
+    if (!frame.m_data)
+        return false;
+    convert_yuv_to_rgb_buffer(buffer, frame.m_data, static_cast<unsigned int>(w), static_cast<unsigned int>(h));
+    frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
+    if (g_currentInfo.isTakePhoto)
+        servePhotoRequest(frame.m_data, static_cast<int>(n));
+    return true;
+}
+
+// Capture thread, mutex held. Serves a photo request from the camera's own
+// JPEG (straightened first when deskew is on), before anything is decoded.
+void serveJpegPhotoRequest(unsigned char* buffer, unsigned long len)
+{
+    if (!g_currentInfo.isTakePhoto)
+        return;
+    if (flag && cac_func_fcrop) {
+        unsigned char* page = nullptr;
+        int pageLen = 0;
+        cac_func_fcrop(buffer, static_cast<int>(len), &page, &pageLen);
+        servePhotoRequest(page, pageLen);
+        free(page);
+    } else {
+        servePhotoRequest(buffer, static_cast<int>(len));
+    }
+}
+
+// Capture thread, mutex held. Small JPEG frames: Qt decodes the whole frame
+// (with the outline drawn in by the library when deskew is on). A frame Qt
+// cannot decode is queued null, as the GUI copes with it.
+void decodeSmallJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
+{
+    if (flag && cac_func_fLine) {
+        unsigned char* outlined = nullptr;
+        int outlinedLen = 0;
+        cac_func_fLine(buffer, static_cast<int>(len), 3, 2, &outlined, &outlinedLen);
+        if (outlined)
+            frame.m_image.loadFromData(outlined, outlinedLen);
+        free(outlined);
+    } else {
+        frame.m_image.loadFromData(buffer, static_cast<int>(len));
+    }
+}
+
+// Capture thread, mutex held. Large JPEG frames: libjpeg decodes at a quarter
+// of the width and height, which is plenty for the preview; false drops the frame.
+bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
+{
+    if (buffer[0] != 0xFF || buffer[1] != 0xD8)
+        return false;
+    // Room for the quarter-scale picture of a frame of the stream's size (libjpeg
+    // rounds up); a bigger picture fails the decode instead of overrunning.
+    const size_t n = static_cast<size_t>((g_stream.width + 3) / 4) * static_cast<size_t>((g_stream.height + 3) / 4) * 3;
+    if (n == 0)
+        return false;
+    frame.m_data = static_cast<unsigned char*>(malloc(n));
+    if (!frame.m_data)
+        return false;
+    int w = 0;
+    int h = 0;
+    if (jpeg_decompress(buffer, static_cast<unsigned int>(len), 4, frame.m_data, &w, &h, static_cast<int>(n)) == -1) {
+        free(frame.m_data);
+        frame.m_data = nullptr;
+        return false;
+    }
+    if (flag && cac_func_drawLine)
+        cac_func_drawLine(frame.m_data, w, w * 3, h, 1, 2);
+    frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
+    return true;
+}
+
+} // namespace
+
+void setStreamParameters(const QString& pixelFormat, int width, int height)
+{
+    g_stream.pixelFormat = pixelFormat;
+    g_stream.width = width;
+    g_stream.height = height;
+    g_stream.frmsize = static_cast<unsigned int>(width) * static_cast<unsigned int>(height);
+}
+
+namespace FramePipeline {
+
+void viewCallck(unsigned char* buffer, unsigned long len)
+{
+    if (!g_currentInfo.getImageOk)
+        setRgbData(buffer, len);
+}
+
+void setRgbData(unsigned char* buffer, unsigned long len)
+{
+    if (!buffer && len == kCameraLostLength && g_camera)
+        g_camera->setSignalVideoError(true);
+    if (!buffer || len <= 2)
+        return;
+
+    {
+        QMutexLocker locker(&mutex);
+        RGBdata frame;
+        if (g_stream.isYuyv()) {
+            if (!convertYuyvFrame(buffer, len, frame))
+                return;
+        } else {
+            serveJpegPhotoRequest(buffer, len);
+            if (g_stream.frmsize < kQuarterScalePixels)
+                decodeSmallJpeg(buffer, len, frame);
+            else if (!decodeLargeJpeg(buffer, len, frame))
+                return;
+        }
+        g_imageQueue.append(frame);
+    }
+    g_currentInfo.getImageOk = true;
+    Widget::instance()->setUpdatImage();
+}
+
+RGBdata getRgbData()
+{
+    if (!mutex.tryLock(0))
+        return RGBdata();
+    RGBdata frame;
+    if (!g_imageQueue.isEmpty())
+        frame = g_imageQueue.takeFirst();
+    mutex.unlock();
+    return frame;
+}
+
+void uninitQueue()
+{
+    // Frames without a buffer go too: a stale frame must not show after a reopen.
+    for (const RGBdata& frame : qAsConst(g_imageQueue))
+        free(frame.m_data);
+    g_imageQueue.clear();
+    malloc_trim(0);
+}
+
+} // namespace FramePipeline
