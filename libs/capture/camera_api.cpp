@@ -1,0 +1,158 @@
+// The C interface of camera.h over the catalog and the capture sessions.
+#pragma GCC visibility push(default)
+#include "camera.h"
+#pragma GCC visibility pop
+
+#include "capture_session.h"
+#include "device_catalog.h"
+#include "v4l2_probe.h"
+#include "v4l2_stream.h"
+#include "virtual_camera.h"
+#include "virtual_stream.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+
+using tavik::CaptureSession;
+using tavik::DeviceCatalog;
+
+namespace {
+
+// The lists; the interface calls them from the GUI thread only.
+DeviceCatalog g_catalog;
+
+// Guards g_sessions and g_nextHandle: StopCapture() may come from inside a
+// callback while the GUI thread opens or closes another handle.
+std::mutex g_sessionsMutex;
+std::map<int, std::shared_ptr<CaptureSession>> g_sessions;
+int g_nextHandle = 1;
+
+// The session stays alive while the caller uses it, even if it is closed
+// meanwhile; the lock is never held across a stop, a join or a callback.
+std::shared_ptr<CaptureSession> sessionOf(int handle)
+{
+    std::lock_guard<std::mutex> lock(g_sessionsMutex);
+    auto it = g_sessions.find(handle);
+    return it == g_sessions.end() ? nullptr : it->second;
+}
+
+std::unique_ptr<tavik::CameraStream> openStream(const char* devPath)
+{
+    if (tavik::isVirtualCameraPath(devPath))
+        return tavik::VirtualStream::open();
+    return tavik::V4l2Stream::open(devPath);
+}
+
+} // namespace
+
+// ---- enumeration
+
+int initVideoData(void)
+{
+    std::vector<tavik::CameraInfo> cameras = tavik::probeV4l2Cameras();
+    if (tavik::virtualCameraEnabled() && tavik::virtualCameraPresent())
+        cameras.push_back(tavik::virtualCameraInfo());
+    const int count = g_catalog.rebuild(cameras);
+    return count > 0 ? count : -1;
+}
+
+int deinitVideoData(void)
+{
+    g_catalog.clear();
+    return 0;
+}
+
+int getVideoDeviceNum(void)
+{
+    return g_catalog.deviceCount();
+}
+
+int getPixelFormatNum(VideoDeviceData* camera)
+{
+    return DeviceCatalog::formatCount(camera);
+}
+
+int getFrmSizeNum(PixelFormat* format)
+{
+    return DeviceCatalog::sizeCount(format);
+}
+
+VideoDeviceData* getVideoDeviceByIndex(int index)
+{
+    return g_catalog.device(index);
+}
+
+PixelFormat* getPixelFormatByIndex(VideoDeviceData* camera, int index)
+{
+    return DeviceCatalog::format(camera, index);
+}
+
+FrmSizeData* getFrmSizeNumByIndex(PixelFormat* format, int index)
+{
+    return DeviceCatalog::size(format, index);
+}
+
+VideoDeviceData* getVideoDeviceNodeByName(const char* devPath, int byteLength)
+{
+    return g_catalog.deviceByPath(devPath, byteLength);
+}
+
+PixelFormat* getPixelFormatByFormatTip(VideoDeviceData* camera, const char* name)
+{
+    return DeviceCatalog::formatByName(camera, name);
+}
+
+// ---- streams
+
+int Video_Open(const char* devPath)
+{
+    if (!devPath || !*devPath) {
+        std::fprintf(stderr, "capture: open without a camera path\n");
+        return -1;
+    }
+    std::unique_ptr<tavik::CameraStream> stream = openStream(devPath);
+    if (!stream)
+        return -1;
+    auto session = std::make_shared<CaptureSession>(std::move(stream));
+    std::lock_guard<std::mutex> lock(g_sessionsMutex);
+    const int handle = g_nextHandle++;
+    g_sessions[handle] = session;
+    return handle;
+}
+
+int Video_SetParam(int handle, const char* formatName, int width, int height)
+{
+    std::shared_ptr<CaptureSession> session = sessionOf(handle);
+    if (!session || !formatName)
+        return -1;
+    return session->setParam(formatName, width, height) ? 0 : -1;
+}
+
+int StartCapture(int handle, viewCallck callback)
+{
+    std::shared_ptr<CaptureSession> session = sessionOf(handle);
+    if (!session)
+        return -1;
+    return session->start(callback) ? 0 : -1;
+}
+
+int StopCapture(int handle)
+{
+    std::shared_ptr<CaptureSession> session = sessionOf(handle);
+    if (!session)
+        return -1;
+    session->stop();
+    return 0;
+}
+
+int Video_Close(int handle)
+{
+    std::shared_ptr<CaptureSession> session = sessionOf(handle);
+    if (!session || !session->close())
+        return -1;
+    std::lock_guard<std::mutex> lock(g_sessionsMutex);
+    g_sessions.erase(handle);
+    return 0;
+}
