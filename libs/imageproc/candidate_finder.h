@@ -1,0 +1,38 @@
+#ifndef TAVIK_IMAGEPROC_CANDIDATE_FINDER_H
+#define TAVIK_IMAGEPROC_CANDIDATE_FINDER_H
+
+#include "quad.h"
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+// Proposes page outlines in a small picture from two sources: the contours
+// of an edge map (brightness with the text closed away, and saturation) and
+// of brightness / saturation foreground masks. Each contour's hull is reduced
+// to its long straight sides, so a page cut by the frame edge or with a
+// finger on one side still gives its four side lines. Runs on the caller's
+// thread; no state.
+class CandidateFinder {
+public:
+    // `grey`, `sat`: smoothed planes of the small picture (CV_8U).
+    CandidateFinder(const cv::Mat& grey, const cv::Mat& sat);
+
+    std::vector<Quad> find() const;
+
+    // Four side lines from a convex polygon (exposed for tests): sides lying
+    // on the picture border are dropped, near-collinear ones merged; with
+    // three real sides the border supplies the fourth.
+    static bool quadFromPolygon(const std::vector<cv::Point>& polygon, cv::Size size, Quad* out);
+
+private:
+    void addFromContours(const std::vector<std::vector<cv::Point>>& contours,
+                         std::vector<Quad>* out) const;
+    void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;
+
+    const cv::Mat& m_grey;
+    const cv::Mat& m_sat;
+    double m_minArea;
+};
+
+#endif

@@ -1,0 +1,125 @@
+#include "candidate_scorer.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Weakest step (grey levels, after smoothing) counted as evidence of an edge.
+constexpr float kMinStep = 4.0f;
+
+double visibleArea(const Quad& q, cv::Size size)
+{
+    std::vector<cv::Point2f> a(q.p.begin(), q.p.end());
+    std::vector<cv::Point2f> frame = {
+        {0, 0}, {static_cast<float>(size.width), 0},
+        {static_cast<float>(size.width), static_cast<float>(size.height)},
+        {0, static_cast<float>(size.height)}};
+    std::vector<cv::Point2f> inter;
+    return cv::intersectConvexConvex(a, frame, inter, true);
+}
+
+bool onFrameEdge(cv::Point2f p, cv::Size size)
+{
+    const float m = 2.0f;
+    const bool inside = p.x > -m && p.y > -m && p.x < size.width - 1 + m && p.y < size.height - 1 + m;
+    const bool nearEdge = p.x < m || p.y < m || p.x > size.width - 1 - m || p.y > size.height - 1 - m;
+    return inside && nearEdge;
+}
+
+} // namespace
+
+CandidateScorer::CandidateScorer(const EdgeSampler& sampler) : m_sampler(sampler) {}
+
+bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
+                                  float* contrast) const
+{
+    const cv::Point2f d = b - a;
+    const float len = std::hypot(d.x, d.y);
+    const cv::Point2f dir = d / std::max(len, 1e-3f);
+    const cv::Point2f outward(dir.y, -dir.x);
+    const int samples = std::clamp(static_cast<int>(len / 4), 8, 60);
+    std::vector<float> g, s;
+    g.reserve(samples);
+    s.reserve(samples);
+    for (int i = 0; i < samples; ++i) {
+        const float t = 0.06f + 0.88f * (i + 0.5f) / samples;
+        float dg, ds;
+        if (m_sampler.step(a + d * t, outward, 2.0f, 1.5f, &dg, &ds)) {
+            g.push_back(dg);
+            s.push_back(ds);
+        }
+    }
+    // A side mostly off the picture (page running out of frame) is not
+    // judged.
+    if (g.size() < 6 || g.size() * 10 < static_cast<size_t>(samples) * 3)
+        return false;
+    float mg = 0, ms = 0;
+    for (size_t i = 0; i < g.size(); ++i) {
+        mg += g[i];
+        ms += s[i];
+    }
+    mg /= g.size();
+    ms /= s.size();
+    const float sg = mg >= 0 ? 1.0f : -1.0f, ss = ms >= 0 ? 1.0f : -1.0f;
+    int hits = 0;
+    for (size_t i = 0; i < g.size(); ++i) {
+        if (g[i] * sg >= kMinStep || s[i] * ss >= kMinStep)
+            ++hits;
+    }
+    *support = static_cast<float>(hits) / g.size();
+    *contrast = std::max(std::abs(mg), std::abs(ms));
+    return true;
+}
+
+CandidateScorer::Score CandidateScorer::score(const Quad& q) const
+{
+    Score r;
+    const cv::Size size(m_sampler.width(), m_sampler.height());
+    if (!quad_geometry::isConvex(q))
+        return r;
+    for (int i = 0; i < 4; ++i) {
+        const double angle = quad_geometry::cornerAngle(q, i);
+        if (angle < 45 || angle > 135)
+            return r;
+    }
+    // Proportions: the longer pair of opposite sides against the shorter.
+    const double s0 = cv::norm(q.p[1] - q.p[0]) + cv::norm(q.p[2] - q.p[3]);
+    const double s1 = cv::norm(q.p[2] - q.p[1]) + cv::norm(q.p[3] - q.p[0]);
+    const double ratio = std::max(s0, s1) / std::max(1e-3, std::min(s0, s1));
+    if (ratio > 4.5)
+        return r;
+    r.area = static_cast<float>(visibleArea(q, size) / (static_cast<double>(size.area())));
+    if (r.area < 0.04f || r.area > 0.995f)
+        return r;
+    float sum = 0, minimum = 1, contrastSum = 0;
+    int judged = 0;
+    for (int i = 0; i < 4; ++i) {
+        float support, contrast;
+        if (!sideSupport(q.p[i], q.p[(i + 1) % 4], &support, &contrast))
+            continue;
+        sum += support;
+        contrastSum += contrast;
+        minimum = std::min(minimum, support);
+        ++judged;
+    }
+    if (judged < 2)
+        return r;
+    r.support = sum / judged;
+    r.minSupport = minimum;
+    r.contrast = contrastSum / judged;
+    // Fewer judged sides means less evidence.
+    const float evidence = judged == 4 ? 1.0f : (judged == 3 ? 0.93f : 0.8f);
+    r.total = evidence * (0.55f * r.support + 0.45f * r.minSupport)
+        * (0.8f + 0.2f * std::min(1.0f, r.contrast / 20.0f)) + 0.15f * std::sqrt(r.area);
+    // A corner right on the frame edge is nearly always a side cut short by
+    // the frame (the real corner lies beyond), not a page corner.
+    for (const cv::Point2f& p : q.p) {
+        if (onFrameEdge(p, size))
+            r.total *= 0.85f;
+    }
+    return r;
+}

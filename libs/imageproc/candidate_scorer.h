@@ -1,0 +1,30 @@
+#ifndef TAVIK_IMAGEPROC_CANDIDATE_SCORER_H
+#define TAVIK_IMAGEPROC_CANDIDATE_SCORER_H
+
+#include "edge_sampler.h"
+#include "quad.h"
+
+// How much a proposed outline looks like a sheet of paper: steps along each
+// side, consistent contrast across it, shape (angles, proportions) and size.
+// Runs on the caller's thread; no state.
+class CandidateScorer {
+public:
+    struct Score {
+        float support = 0;     // mean share of side samples on a consistent step
+        float minSupport = 0;  // the weakest side's share
+        float contrast = 0;    // mean step across the sides (grey levels)
+        float area = 0;        // share of the picture covered
+        float total = 0;       // combined; 0 when the shape is implausible
+    };
+
+    explicit CandidateScorer(const EdgeSampler& sampler);
+
+    Score score(const Quad& q) const;
+
+private:
+    bool sideSupport(cv::Point2f a, cv::Point2f b, float* support, float* contrast) const;
+
+    const EdgeSampler& m_sampler;
+};
+
+#endif

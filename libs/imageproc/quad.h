@@ -1,0 +1,49 @@
+#ifndef TAVIK_IMAGEPROC_QUAD_H
+#define TAVIK_IMAGEPROC_QUAD_H
+
+#include <opencv2/core.hpp>
+
+#include <array>
+
+// A page outline: four corners in pixels, clockwise on screen (y down) from
+// the top-left. Plain value; used on any thread.
+struct Quad {
+    std::array<cv::Point2f, 4> p;
+};
+
+// A straight line through `point` along the unit vector `dir`.
+struct Line2 {
+    cv::Point2f point;
+    cv::Point2f dir;
+};
+
+namespace quad_geometry {
+
+// Puts the corners in the order of Quad (clockwise, the top-left first: the
+// corner with the smallest x + y).
+Quad ordered(const Quad& q);
+
+// Signed area (positive when clockwise on screen).
+double signedArea(const Quad& q);
+bool isConvex(const Quad& q);
+
+// Interior angle at corner i, in degrees.
+double cornerAngle(const Quad& q, int i);
+
+// Intersection of two lines; false when they are (nearly) parallel.
+bool intersect(const Line2& a, const Line2& b, cv::Point2f* at);
+
+// Quad scaled from a picture downscaled by `factor` back to full size
+// (pixel centres map to pixel centres).
+Quad scaledUp(const Quad& q, int factor);
+
+// Largest distance between corresponding corners after the best cyclic
+// shift of `b` (the page's own top-left cannot be known from the picture).
+double cornerDistance(const Quad& a, const Quad& b);
+
+// `b` with its corners cyclically shifted to match `a` best.
+Quad alignedTo(const Quad& a, const Quad& b);
+
+} // namespace quad_geometry
+
+#endif
