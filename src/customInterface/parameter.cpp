@@ -117,7 +117,7 @@ struct YuyvTables {
 
 const YuyvTables& yuyvTables()
 {
-    // Built once on first use (about half a millisecond), thread-safely;
+    // Built once on first use (well under a millisecond), thread-safely;
     // read-only afterwards, so concurrent conversions need no lock.
     static const YuyvTables s_tables;
     return s_tables;
