@@ -1,0 +1,109 @@
+#include "test_jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+
+namespace {
+
+struct StrictError {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+    bool warned = false;
+};
+
+void failHard(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<StrictError*>(cinfo->err)->jump, 1);
+}
+
+void noteWarning(j_common_ptr cinfo, int level)
+{
+    if (level < 0)
+        reinterpret_cast<StrictError*>(cinfo->err)->warned = true;
+}
+
+} // namespace
+
+QByteArray quadrantJpeg()
+{
+    unsigned char rgb[16 * 16 * 3];
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            unsigned char* p = rgb + (y * 16 + x) * 3;
+            const bool right = x >= 8, bottom = y >= 8;
+            p[0] = (!right && !bottom) || (right && bottom) ? 255 : 0;
+            p[1] = (right && !bottom) || (right && bottom) ? 255 : 0;
+            p[2] = (!right && bottom) || (right && bottom) ? 255 : 0;
+        }
+    }
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &mem, &size);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (int y = 0; y < 16; ++y) {
+        JSAMPROW row = rgb + y * 16 * 3;
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(mem), static_cast<int>(size));
+    std::free(mem);
+    return bytes;
+}
+
+QByteArray withoutHuffmanTables(const QByteArray& jpeg)
+{
+    QByteArray out = jpeg.left(2);
+    int pos = 2;
+    while (pos + 4 <= jpeg.size()) {
+        const auto marker = static_cast<unsigned char>(jpeg[pos + 1]);
+        const int length = (static_cast<unsigned char>(jpeg[pos + 2]) << 8) | static_cast<unsigned char>(jpeg[pos + 3]);
+        if (marker == 0xDA)
+            break;
+        if (marker != 0xC4)
+            out += jpeg.mid(pos, 2 + length);
+        pos += 2 + length;
+    }
+    return out + jpeg.mid(pos);
+}
+
+QImage decodeStrictly(const QByteArray& jpeg)
+{
+    jpeg_decompress_struct cinfo;
+    StrictError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = failHard;
+    err.mgr.emit_message = noteWarning;
+    jpeg_create_decompress(&cinfo);
+    QImage image;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return QImage();
+    }
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                   QImage::Format_RGB888);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = image.scanLine(static_cast<int>(cinfo.output_scanline));
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return err.warned ? QImage() : image;
+}

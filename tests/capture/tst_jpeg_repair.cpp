@@ -1,0 +1,110 @@
+// The repair every MJPEG frame goes through before it reaches the callback.
+#include "camera_testing.h"
+#include "test_jpeg.h"
+
+#include <QtTest>
+
+#include <cstdlib>
+
+namespace {
+
+enum class Expect { Unchanged, SameAsOriginal, TablesAdded, Dropped };
+
+QByteArray repaired(const QByteArray& in, bool* dropped)
+{
+    unsigned long outLen = 0;
+    unsigned char* out = TavikCam_RepairJpeg(reinterpret_cast<const unsigned char*>(in.constData()),
+                                             static_cast<unsigned long>(in.size()), &outLen);
+    *dropped = out == nullptr;
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<int>(outLen));
+    std::free(out);
+    return bytes;
+}
+
+QByteArray withSegmentLength(QByteArray jpeg, int length)
+{
+    // The segment right after SOI is APP0 (JFIF); its length field follows.
+    jpeg[4] = static_cast<char>(length >> 8);
+    jpeg[5] = static_cast<char>(length & 0xFF);
+    return jpeg;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Expect)
+
+class JpegRepairTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void repair_data()
+    {
+        const QByteArray jpeg = quadrantJpeg();
+        const QByteArray bare = withoutHuffmanTables(jpeg);
+        const int sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<Expect>("expect");
+        QTest::newRow("whole image passes unchanged") << jpeg << Expect::Unchanged;
+        QTest::newRow("zero padding after EOI is cut") << jpeg + QByteArray(300, '\0') << Expect::SameAsOriginal;
+        QTest::newRow("garbage after EOI is cut") << jpeg + QByteArray("\x12\xFF\x00\x34", 4) << Expect::SameAsOriginal;
+        QTest::newRow("missing Huffman tables are inserted") << bare << Expect::TablesAdded;
+        QTest::newRow("missing tables and padding") << bare + QByteArray(64, '\0') << Expect::TablesAdded;
+        QTest::newRow("no SOI is dropped") << jpeg.mid(2) << Expect::Dropped;
+        QTest::newRow("no EOI is dropped") << jpeg.left(jpeg.size() - 2) << Expect::Dropped;
+        QTest::newRow("cut in the scan is dropped") << jpeg.left(sos + 20) << Expect::Dropped;
+        QTest::newRow("header cut before SOS is dropped") << jpeg.left(sos) + QByteArray("\xFF\xD9", 2) << Expect::Dropped;
+        QTest::newRow("segment length past the end is dropped") << withSegmentLength(jpeg, 0xFFF0) << Expect::Dropped;
+        QTest::newRow("segment length below 2 is dropped") << withSegmentLength(jpeg, 1) << Expect::Dropped;
+        QTest::newRow("SOI alone is dropped") << QByteArray("\xFF\xD8", 2) << Expect::Dropped;
+        QTest::newRow("empty is dropped") << QByteArray() << Expect::Dropped;
+    }
+
+    void repair()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(Expect, expect);
+        const QByteArray original = quadrantJpeg();
+        bool dropped = false;
+        const QByteArray out = repaired(input, &dropped);
+        QCOMPARE(dropped, expect == Expect::Dropped);
+        switch (expect) {
+        case Expect::Unchanged:
+            QCOMPARE(out, input);
+            break;
+        case Expect::SameAsOriginal:
+            QCOMPARE(out, original);
+            break;
+        case Expect::TablesAdded: {
+            QCOMPARE(out.count(QByteArray("\xFF\xC4", 2)), 1);
+            QVERIFY(out.indexOf(QByteArray("\xFF\xC4", 2)) < out.indexOf(QByteArray("\xFF\xDA", 2)));
+            QVERIFY(out.endsWith(QByteArray("\xFF\xD9", 2)));
+            const QImage decoded = decodeStrictly(out);
+            QVERIFY(!decoded.isNull());
+            QCOMPARE(decoded, decodeStrictly(original));
+            break;
+        }
+        case Expect::Dropped:
+            QVERIFY(out.isEmpty());
+            break;
+        }
+    }
+
+    void repair_tablesAreStandardOnes()
+    {
+        // Decoded pixels of the quadrants prove the inserted tables match.
+        bool dropped = false;
+        const QImage image = decodeStrictly(repaired(withoutHuffmanTables(quadrantJpeg()), &dropped));
+        QVERIFY(!image.isNull());
+        const QRgb expected[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+        const QPoint probe[4] = {{3, 3}, {12, 3}, {3, 12}, {12, 12}};
+        for (int i = 0; i < 4; ++i) {
+            const QRgb got = image.pixel(probe[i]);
+            QVERIFY2(qAbs(qRed(got) - qRed(expected[i])) < 24 && qAbs(qGreen(got) - qGreen(expected[i])) < 24
+                         && qAbs(qBlue(got) - qBlue(expected[i])) < 24,
+                     qPrintable(QString("quadrant %1").arg(i)));
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(JpegRepairTest)
+#include "tst_jpeg_repair.moc"
