@@ -3,6 +3,7 @@
 #include "desktopopener.h"
 
 #include <QCursor>
+#include <QDir>
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <memory>
@@ -245,6 +247,9 @@ void Thumbnail::onDelete()
         rows << row(selected);
     // From the bottom up, so that the rows still to take keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
+    // Without the data folder, QFile::moveToTrash would fall back to a
+    // "files" folder relative to the working directory.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     for (int r : rows) {
         const QString path = takeRow(r);
         if (QFileInfo::exists(path) && !QFile::moveToTrash(path))

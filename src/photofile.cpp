@@ -22,10 +22,12 @@ QString suffixForIndex(int picIndex)
 
 QString fileName(const QString& folder, int picIndex, const QDateTime& when)
 {
+    // The last field is the milliseconds as a plain number (7 ms gives ".7",
+    // 70 ms ".70"); Qt 5.15's "z" would give the fraction ".007" instead.
+    const QString stamp = when.toString(QStringLiteral("yyyy-MM-dd_hh:mm:ss.")) +
+                          QString::number(when.time().msec());
     // One multi-argument substitution: a "%2" inside the folder text stays text.
-    return QStringLiteral("%1/%2.%3")
-        .arg(folder, when.toString(QStringLiteral("yyyy-MM-dd_hh:mm:ss.z")),
-             suffixForIndex(picIndex));
+    return QStringLiteral("%1/%2.%3").arg(folder, stamp, suffixForIndex(picIndex));
 }
 
 QImage rotated(const QImage& image, int angle)
