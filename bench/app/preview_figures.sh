@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Prints the live-preview figures of the application window with the virtual
+# camera, shown under Xvfb at its first size: painted frames per second,
+# capture-to-paint latency, CPU use and memory growth.
+#
+#   bench/app/preview_figures.sh [build folder]     (default: build-bench)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+build="${1:-$root/build-bench}"
+if [[ ! -x "$build/bench/preview_probe" ]]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIK_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build" --target preview_probe ImageProc
+fi
+cd "$build"   # the probe finds ./lib/libImageProc.so from here
+export TAVIK_VIRTUAL_CAMERA=1 QT_QPA_PLATFORM=xcb
+probe() { xvfb-run -a -s "-screen 0 1600x900x24" ./bench/preview_probe "$@" 2>/dev/null | grep -v '^cameraWidget'; }
+
+echo "Preview at 30 fps (window 1249x561 under Xvfb)"
+for size in "1920*1080" "3840*2160"; do
+    TAVIK_VIRTUAL_FPS=30 probe JPEG "$size" 0 8
+    TAVIK_VIRTUAL_FPS=30 probe JPEG "$size" 1 8
+done
+TAVIK_VIRTUAL_FPS=30 probe YUYV "1920*1080" 0 8
+echo "Memory (frames delivered fast, 240 fps)"
+TAVIK_VIRTUAL_FPS=240 probe JPEG "1920*1080" 0 memory

@@ -1,0 +1,134 @@
+// The panel coordinator's switching rules, one case per row of its state
+// table, plus geometryFit. Widget::Type values: -1 none, 0 back, 1 camera, 2 ID card.
+#include "customInterface/widget.h"
+
+#include <QThread>
+#include <QWidget>
+#include <QtTest>
+
+namespace {
+
+// Runs "set d r status", "acq t" or "rel t" on the coordinator.
+void run(const QString& op)
+{
+    const QStringList f = op.split(QLatin1Char(' '));
+    Widget* w = Widget::instance();
+    const auto type = [&](int i) { return static_cast<Widget::Type>(f.at(i).toInt()); };
+    if (f.at(0) == QLatin1String("set"))
+        w->setWidgetType(type(1), type(2), f.at(3));
+    else if (f.at(0) == QLatin1String("acq"))
+        w->acquireWidgetType(type(1));
+    else if (f.at(0) == QLatin1String("rel"))
+        w->releaseWidgetType(type(1));
+    else
+        QFAIL(qPrintable("unknown op " + op));
+}
+
+} // namespace
+
+class CoordinatorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        // Back to the start state: no preemption, camera panel current.
+        for (int t = 0; t <= 2; ++t)
+            Widget::instance()->releaseWidgetType(static_cast<Widget::Type>(t));
+        Widget::instance()->setWidgetType(Widget::T_camare, Widget::T_camare, WidgetStatus::Show);
+    }
+
+    void freshCoordinator_reportsCameraPanel()
+    {
+        QCOMPARE(Widget::instance()->currentWidgetType(), Widget::T_camare);
+    }
+
+    void stateTable_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("broadcasts");   // "dest req status", in order
+        QTest::addColumn<int>("current");
+
+        QTest::newRow("idle: set Show switches and broadcasts")
+            << QStringList() << QStringList{"set 2 1 Show"} << QStringList{"2 1 Show"} << 2;
+        QTest::newRow("idle: set with other-case status broadcasts, keeps current")
+            << QStringList() << QStringList{"set 2 1 show"} << QStringList{"2 1 show"} << 1;
+        QTest::newRow("idle: set RequestShow broadcasts, keeps current")
+            << QStringList() << QStringList{"set 2 1 RequestShow"} << QStringList{"2 1 RequestShow"} << 1;
+        QTest::newRow("idle: acquire preempts and remembers current")
+            << QStringList() << QStringList{"acq 2", "rel 2"}
+            << QStringList{"2 1 RequestShow", "1 1 RequestShow"} << 1;
+        QTest::newRow("idle: acquire none does nothing")
+            << QStringList() << QStringList{"acq -1", "rel -1"} << QStringList() << 1;
+        QTest::newRow("idle: release does nothing")
+            << QStringList() << QStringList{"rel 2", "rel 1"} << QStringList() << 1;
+        QTest::newRow("preempted: set to the preempting type broadcasts")
+            << QStringList{"acq 2"} << QStringList{"set 2 1 Show"} << QStringList{"2 1 Show"} << 2;
+        QTest::newRow("preempted: set another type is held silently")
+            << QStringList{"acq 2"} << QStringList{"set 1 2 Show", "rel 2"}
+            << QStringList{"1 1 RequestShow"} << 1;
+        QTest::newRow("preempted: held type without Show keeps current")
+            << QStringList{"set 0 1 Show", "acq 2"} << QStringList{"set 1 2 RequestShow", "rel 2"}
+            << QStringList{"1 0 RequestShow"} << 0;
+        QTest::newRow("preempted: second acquire does nothing")
+            << QStringList{"acq 2"} << QStringList{"acq 0", "acq 2"} << QStringList() << 1;
+        QTest::newRow("preempted: release by another type does nothing")
+            << QStringList{"acq 2"} << QStringList{"rel 0"} << QStringList() << 1;
+        QTest::newRow("preempted: release hands back to the holder")
+            << QStringList{"acq 0"} << QStringList{"rel 0"} << QStringList{"1 1 RequestShow"} << 1;
+    }
+
+    void stateTable()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, broadcasts);
+        QFETCH(int, current);
+
+        for (const QString& op : setup)
+            run(op);
+        // Widget::Type is not a registered meta-type, so no QSignalSpy: record directly.
+        QStringList seen;
+        QObject recorder;
+        connect(Widget::instance(), &Widget::onWidgetTypeChange, &recorder,
+                [&](Widget::Type dest, Widget::Type req, const QString& status) {
+                    seen << QStringLiteral("%1 %2 %3").arg(int(dest)).arg(int(req)).arg(status);
+                });
+        for (const QString& op : events)
+            run(op);
+
+        QCOMPARE(seen, broadcasts);
+        QCOMPARE(int(Widget::instance()->currentWidgetType()), current);
+    }
+
+    void geometryFit_keepsRectangleAndAppliesItToWidget()
+    {
+        QCOMPARE(Widget::instance()->geometryFit(10, 20, 300, 400, nullptr), QRect(10, 20, 300, 400));
+        QWidget target;
+        QCOMPARE(Widget::instance()->geometryFit(10, 20, 300, 400, &target), QRect(10, 20, 300, 400));
+        QCOMPARE(target.pos(), QPoint(10, 20));
+        QCOMPARE(target.minimumSize(), QSize(300, 400));
+        QCOMPARE(target.maximumSize(), QSize(300, 400));
+    }
+
+    void relays_carryPathAcrossThreadsQueued()
+    {
+        QObject receiver;
+        QString received;
+        connect(Widget::instance(), &Widget::signal_SavePic, &receiver, [&](const QString& p) { received = p; });
+        QThread worker;
+        worker.start();
+        QObject* job = new QObject;
+        job->moveToThread(&worker);
+        QMetaObject::invokeMethod(job, [] { Widget::instance()->setSavePic(QStringLiteral("/tmp/x.jpg")); });
+        QTRY_COMPARE(received, QStringLiteral("/tmp/x.jpg"));
+        job->deleteLater();
+        worker.quit();
+        worker.wait();
+    }
+};
+
+QTEST_MAIN(CoordinatorTest)
+#include "tst_coordinator.moc"
