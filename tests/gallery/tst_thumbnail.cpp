@@ -48,9 +48,7 @@ private slots:
     void addImage_scalesIconIntoCellLessTextLine();
     void getIndex_findsPathIgnoringCase();
     void getFilePaths_followsRowOrder();
-    void removeItem_rejectsRowsOutsideList_data();
-    void removeItem_rejectsRowsOutsideList();
-    void removeItem_withDeleteRemovesFileAndStopsWatching();
+    void removeItem_takesValidRowOffListAndWatcherDeletingOnRequest();
     void removeItem_ofFileAlreadyGoneStillRemovesItem();
     void watcher_dropsItemWhenFileLeaves_data();
     void watcher_dropsItemWhenFileLeaves();
@@ -200,26 +198,7 @@ void TestThumbnail::getFilePaths_followsRowOrder()
     QCOMPARE(strip.GetFilePaths(), (QStringList{"/p/2.jpg", "/p/3.jpg", "/p/1.jpg"}));
 }
 
-void TestThumbnail::removeItem_rejectsRowsOutsideList_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::newRow("-1") << -1;
-    QTest::newRow("Count()") << 2;
-}
-
-void TestThumbnail::removeItem_rejectsRowsOutsideList()
-{
-    QFETCH(int, row);
-    Thumbnail strip;
-    for (const char* name : {"/p/a.jpg", "/p/b.jpg"}) {
-        QPixmap pixmap = pixmapOf(QSize(8, 8));
-        QVERIFY(strip.AddImage(pixmap, QString::fromLatin1(name), -1));
-    }
-    QVERIFY(!strip.RemoveItem(row, false));
-    QCOMPARE(strip.Count(), 2);
-}
-
-void TestThumbnail::removeItem_withDeleteRemovesFileAndStopsWatching()
+void TestThumbnail::removeItem_takesValidRowOffListAndWatcherDeletingOnRequest()
 {
     Thumbnail strip;
     const QString keep = writePicture(m_dir.filePath(QStringLiteral("keep.png")));
@@ -228,6 +207,9 @@ void TestThumbnail::removeItem_withDeleteRemovesFileAndStopsWatching()
     QVERIFY(strip.AddImage(del, -1));
     QCOMPARE(watchedFiles(strip), (QStringList{del, keep}));
 
+    QVERIFY(!strip.RemoveItem(-1, true));
+    QVERIFY(!strip.RemoveItem(strip.Count(), true));
+    QCOMPARE(strip.Count(), 2);
     QVERIFY(strip.RemoveItem(0, false));
     QVERIFY(QFile::exists(keep));
     QVERIFY(strip.RemoveItem(0, true));
