@@ -5,15 +5,14 @@
 
 #include "capture_session.h"
 #include "device_catalog.h"
+#include "session_table.h"
 #include "v4l2_probe.h"
 #include "v4l2_stream.h"
 #include "virtual_camera.h"
 #include "virtual_stream.h"
 
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <mutex>
 
 using tavik::CaptureSession;
 using tavik::DeviceCatalog;
@@ -23,19 +22,11 @@ namespace {
 // The lists; the interface calls them from the GUI thread only.
 DeviceCatalog g_catalog;
 
-// Guards g_sessions and g_nextHandle: StopCapture() may come from inside a
-// callback while the GUI thread opens or closes another handle.
-std::mutex g_sessionsMutex;
-std::map<int, std::shared_ptr<CaptureSession>> g_sessions;
-int g_nextHandle = 1;
+tavik::SessionTable g_sessions;
 
-// The session stays alive while the caller uses it, even if it is closed
-// meanwhile; the lock is never held across a stop, a join or a callback.
 std::shared_ptr<CaptureSession> sessionOf(int handle)
 {
-    std::lock_guard<std::mutex> lock(g_sessionsMutex);
-    auto it = g_sessions.find(handle);
-    return it == g_sessions.end() ? nullptr : it->second;
+    return g_sessions.find(handle);
 }
 
 std::unique_ptr<tavik::CameraStream> openStream(const char* devPath)
@@ -115,11 +106,7 @@ int Video_Open(const char* devPath)
     std::unique_ptr<tavik::CameraStream> stream = openStream(devPath);
     if (!stream)
         return -1;
-    auto session = std::make_shared<CaptureSession>(std::move(stream));
-    std::lock_guard<std::mutex> lock(g_sessionsMutex);
-    const int handle = g_nextHandle++;
-    g_sessions[handle] = session;
-    return handle;
+    return g_sessions.add(std::make_shared<CaptureSession>(std::move(stream)));
 }
 
 int Video_SetParam(int handle, const char* formatName, int width, int height)
@@ -152,7 +139,6 @@ int Video_Close(int handle)
     std::shared_ptr<CaptureSession> session = sessionOf(handle);
     if (!session || !session->close())
         return -1;
-    std::lock_guard<std::mutex> lock(g_sessionsMutex);
-    g_sessions.erase(handle);
+    g_sessions.remove(handle);
     return 0;
 }

@@ -30,6 +30,8 @@ CaptureSession::CaptureSession(std::unique_ptr<CameraStream> stream)
 CaptureSession::~CaptureSession()
 {
     stop();
+    if (m_thread.joinable())
+        m_thread.detach();   // destroyed on its own thread (exit from a callback)
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }

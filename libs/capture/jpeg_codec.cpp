@@ -130,8 +130,10 @@ bool decodeJpegRgb(const unsigned char* data, size_t len, std::vector<unsigned c
 
 const std::vector<unsigned char>& standardHuffmanSegment()
 {
-    static const std::vector<unsigned char> segment = buildStandardHuffmanSegment();
-    return segment;
+    // Never destroyed: a capture thread may still repair a frame while the
+    // process exits.
+    static const auto* segment = new std::vector<unsigned char>(buildStandardHuffmanSegment());
+    return *segment;
 }
 
 } // namespace tavik

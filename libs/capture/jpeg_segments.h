@@ -1,4 +1,4 @@
-// Walking the marker segments of a JPEG held in memory.
+// Walking the marker segments of a JPEG held in memory. Pure functions: any thread.
 #ifndef TAVIK_CAPTURE_JPEG_SEGMENTS_H
 #define TAVIK_CAPTURE_JPEG_SEGMENTS_H
 

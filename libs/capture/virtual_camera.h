@@ -1,4 +1,6 @@
 // The virtual document camera: what it offers and its test switches.
+// Any thread: the switches are atomics, the rest reads constants and the
+// environment.
 #ifndef TAVIK_CAPTURE_VIRTUAL_CAMERA_H
 #define TAVIK_CAPTURE_VIRTUAL_CAMERA_H
 

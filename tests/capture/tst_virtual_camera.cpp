@@ -215,14 +215,16 @@ private slots:
 
     void frames_followTheOverriddenRate()
     {
-        qputenv("TAVIK_VIRTUAL_FPS", "100");
+        // A slow rate, so that a loaded machine can only make it slower still.
+        qputenv("TAVIK_VIRTUAL_FPS", "2");
         FrameRecorder& recorder = FrameRecorder::instance();
-        const int handle = startStream("YUYV", 1920, 1080);   // 5 fps unless overridden
+        const int handle = startStream("JPEG", 640, 480);   // 30 fps unless overridden
         QVERIFY(handle >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.frameCount() >= 1, 5000);
         QTest::qWait(1000);
         StopCapture(handle);
         Video_Close(handle);
-        QVERIFY2(recorder.frameCount() > 10, qPrintable(QString::number(recorder.frameCount())));
+        QVERIFY2(recorder.frameCount() <= 4, qPrintable(QString::number(recorder.frameCount())));
     }
 
     // ---- stopping
