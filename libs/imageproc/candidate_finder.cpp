@@ -80,8 +80,8 @@ std::vector<cv::Point> simplifiedHull(const std::vector<cv::Point>& hull, cv::Si
 
 } // namespace
 
-CandidateFinder::CandidateFinder(const cv::Mat& grey, const cv::Mat& sat)
-    : m_grey(grey), m_sat(sat), m_minArea(0.04 * grey.rows * grey.cols)
+CandidateFinder::CandidateFinder(const cv::Mat& planes, const cv::Mat& sat)
+    : m_planes(planes), m_sat(sat), m_minArea(0.04 * planes.rows * planes.cols)
 {
 }
 
@@ -190,10 +190,29 @@ bool CandidateFinder::quadFromPolygon(const std::vector<cv::Point>& polygon, cv:
     return true;
 }
 
+bool CandidateFinder::unionOf(const Quad& a, const Quad& b, cv::Size size, Quad* out)
+{
+    std::vector<cv::Point2f> points(a.p.begin(), a.p.end());
+    points.insert(points.end(), b.p.begin(), b.p.end());
+    std::vector<cv::Point2f> hull;
+    cv::convexHull(points, hull);
+    const double hullArea = cv::contourArea(hull);
+    const double parts = std::abs(quad_geometry::signedArea(a)) + std::abs(quad_geometry::signedArea(b));
+    // Overlapping or far apart outlines are not two halves of one sheet.
+    if (hullArea > 1.08 * parts || hullArea < 0.9 * parts)
+        return false;
+    std::vector<cv::Point> rounded;
+    for (const cv::Point2f& p : hull)
+        rounded.emplace_back(cvRound(p.x), cvRound(p.y));
+    std::vector<cv::Point> poly;
+    cv::approxPolyDP(rounded, poly, 0.01 * cv::arcLength(rounded, true), true);
+    return quadFromPolygon(poly, size, out);
+}
+
 void CandidateFinder::addFromContours(const std::vector<std::vector<cv::Point>>& contours,
                                       std::vector<Quad>* out) const
 {
-    const cv::Size size = m_grey.size();
+    const cv::Size size = m_planes.size();
     const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
     for (const std::vector<cv::Point>& c : contours) {
         if (c.size() < 8)
@@ -226,17 +245,26 @@ void CandidateFinder::addFromMask(const cv::Mat& mask, std::vector<Quad>* out) c
 std::vector<Quad> CandidateFinder::find() const
 {
     std::vector<Quad> out;
-    cv::Mat edges, satEdges;
-    cv::Canny(m_grey, edges, 12, 30, 3, true);
-    cv::Canny(m_sat, satEdges, 10, 25, 3, true);
-    edges |= satEdges;
+    cv::Mat grey, edges, more;
+    cv::extractChannel(m_planes, grey, 0);
+    cv::Canny(grey, edges, 12, 30, 3, true);
+    cv::Canny(m_sat, more, 10, 25, 3, true);
+    edges |= more;
+    // Colour edges: a card's printed band or a tinted sheet on a desk of
+    // the same brightness.
+    for (int c = 1; c <= 2; ++c) {
+        cv::Mat plane;
+        cv::extractChannel(m_planes, plane, c);
+        cv::Canny(plane, more, 8, 20, 3, true);
+        edges |= more;
+    }
     cv::dilate(edges, edges, cv::Mat());
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(edges, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     addFromContours(contours, &out);
 
     cv::Mat mask;
-    cv::threshold(m_grey, mask, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::threshold(grey, mask, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     addFromMask(mask, &out);
     cv::threshold(m_sat, mask, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     addFromMask(mask, &out);

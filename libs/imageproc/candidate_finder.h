@@ -15,8 +15,9 @@
 // thread; no state.
 class CandidateFinder {
 public:
-    // `grey`, `sat`: smoothed planes of the small picture (CV_8U).
-    CandidateFinder(const cv::Mat& grey, const cv::Mat& sat);
+    // `planes`: the small picture's smoothed brightness and colour planes
+    // (CV_8UC3, see EdgeSampler); `sat`: its smoothed saturation (CV_8U).
+    CandidateFinder(const cv::Mat& planes, const cv::Mat& sat);
 
     std::vector<Quad> find() const;
 
@@ -25,12 +26,16 @@ public:
     // three real sides the border supplies the fourth.
     static bool quadFromPolygon(const std::vector<cv::Point>& polygon, cv::Size size, Quad* out);
 
+    // The outline around two outlines that share a side (two tones of one
+    // sheet); false unless their hull is close to a quadrilateral.
+    static bool unionOf(const Quad& a, const Quad& b, cv::Size size, Quad* out);
+
 private:
     void addFromContours(const std::vector<std::vector<cv::Point>>& contours,
                          std::vector<Quad>* out) const;
     void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;
 
-    const cv::Mat& m_grey;
+    const cv::Mat& m_planes;
     const cv::Mat& m_sat;
     double m_minArea;
 };

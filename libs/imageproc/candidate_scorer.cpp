@@ -10,6 +10,8 @@ namespace {
 
 // Weakest step (grey levels, after smoothing) counted as evidence of an edge.
 constexpr float kMinStep = 4.0f;
+// Share of the wide step that the narrow one must reach.
+constexpr float kSharpness = 0.55f;
 
 double visibleArea(const Quad& q, cv::Size size)
 {
@@ -24,7 +26,7 @@ double visibleArea(const Quad& q, cv::Size size)
 
 bool onFrameEdge(cv::Point2f p, cv::Size size)
 {
-    const float m = 2.0f;
+    const float m = 1.0f;
     const bool inside = p.x > -m && p.y > -m && p.x < size.width - 1 + m && p.y < size.height - 1 + m;
     const bool nearEdge = p.x < m || p.y < m || p.x > size.width - 1 - m || p.y > size.height - 1 - m;
     return inside && nearEdge;
@@ -42,39 +44,43 @@ bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
     const cv::Point2f dir = d / std::max(len, 1e-3f);
     const cv::Point2f outward(dir.y, -dir.x);
     const int samples = std::clamp(static_cast<int>(len / 4), 8, 60);
-    std::vector<float> g, s;
-    g.reserve(samples);
-    s.reserve(samples);
+    constexpr int kP = EdgeSampler::kPlanes;
+    struct Sample {
+        float narrow[kP], wide[kP];
+    };
+    std::vector<Sample> taken;
+    taken.reserve(samples);
     for (int i = 0; i < samples; ++i) {
         const float t = 0.06f + 0.88f * (i + 0.5f) / samples;
-        float dg, ds;
-        if (m_sampler.step(a + d * t, outward, 2.0f, 1.5f, &dg, &ds)) {
-            g.push_back(dg);
-            s.push_back(ds);
-        }
+        Sample x;
+        if (m_sampler.step(a + d * t, outward, 2.0f, 1.5f, x.narrow)
+            && m_sampler.step(a + d * t, outward, 6.0f, 1.5f, x.wide))
+            taken.push_back(x);
     }
     // A side mostly off the picture (page running out of frame) is not
     // judged.
-    if (g.size() < 6 || g.size() * 10 < static_cast<size_t>(samples) * 3)
+    if (taken.size() < 6 || taken.size() * 10 < static_cast<size_t>(samples) * 3)
         return false;
-    float mg = 0, ms = 0;
-    for (size_t i = 0; i < g.size(); ++i) {
-        mg += g[i];
-        ms += s[i];
-    }
-    mg /= g.size();
-    ms /= s.size();
-    const float sg = mg >= 0 ? 1.0f : -1.0f, ss = ms >= 0 ? 1.0f : -1.0f;
+    float mean[kP] = {0, 0, 0}, sign[kP];
+    for (const Sample& x : taken)
+        for (int c = 0; c < kP; ++c)
+            mean[c] += x.narrow[c] / taken.size();
+    for (int c = 0; c < kP; ++c)
+        sign[c] = mean[c] >= 0 ? 1.0f : -1.0f;
+    // A paper edge is a step: nearly all of the change seen 12 pixels apart
+    // is already there 4 pixels apart. A soft shadow or lighting ramp is not.
+    auto sharp = [](float near, float wide) { return near >= kMinStep && near >= kSharpness * wide; };
     int hits = 0;
-    for (size_t i = 0; i < g.size(); ++i) {
-        if (g[i] * sg >= kMinStep || s[i] * ss >= kMinStep)
-            ++hits;
+    for (const Sample& x : taken) {
+        bool hit = false;
+        for (int c = 0; c < kP; ++c)
+            hit = hit || sharp(x.narrow[c] * sign[c], x.wide[c] * sign[c]);
+        hits += hit ? 1 : 0;
     }
-    *support = static_cast<float>(hits) / g.size();
-    *contrast = std::max(std::abs(mg), std::abs(ms));
+    *support = static_cast<float>(hits) / taken.size();
+    *contrast = std::max(std::abs(mean[0]), std::max(std::abs(mean[1]), std::abs(mean[2])));
     return true;
 }
-
 CandidateScorer::Score CandidateScorer::score(const Quad& q) const
 {
     Score r;
@@ -119,7 +125,7 @@ CandidateScorer::Score CandidateScorer::score(const Quad& q) const
     // the frame (the real corner lies beyond), not a page corner.
     for (const cv::Point2f& p : q.p) {
         if (onFrameEdge(p, size))
-            r.total *= 0.85f;
+            r.total *= 0.92f;
     }
     return r;
 }

@@ -8,6 +8,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -29,6 +31,16 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
     return small;
 }
 
+bool encloses(const Quad& outer, const Quad& inner)
+{
+    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
+    for (const cv::Point2f& p : inner.p) {
+        if (cv::pointPolygonTest(poly, p, true) < -2.0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int DocumentDetector::workFactor(cv::Size size)
@@ -36,53 +48,98 @@ int DocumentDetector::workFactor(cv::Size size)
     return std::max(1, std::max(size.width, size.height) / kWorkSide);
 }
 
-bool DocumentDetector::find(const cv::Mat& rgb, Result* result)
+bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace)
 {
     if (rgb.empty() || rgb.type() != CV_8UC3 || rgb.cols < 16 || rgb.rows < 16)
         return false;
     const int factor = workFactor(rgb.size());
     const cv::Mat small = downscaled(rgb, factor);
 
-    cv::Mat grey, sat;
-    EdgeSampler::makePlanes(small, &grey, &sat);
-    // Closing lifts dark strokes to the paper's level, so text does not
-    // break the page into fragments; smoothing then tames noise and JPEG
-    // blocks.
-    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
-    cv::morphologyEx(grey, grey, cv::MORPH_CLOSE, kernel);
-    cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
-    cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
+    cv::Mat planes, sat;
+    EdgeSampler::makePlanes(small, &planes, &sat);
+    {
+        cv::Mat channels[EdgeSampler::kPlanes];
+        cv::split(planes, channels);
+        // Closing lifts dark strokes to the paper's level, so text does not
+        // break the page into fragments; smoothing then tames noise and JPEG
+        // blocks.
+        const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+        cv::morphologyEx(channels[0], channels[0], cv::MORPH_CLOSE, kernel);
+        for (cv::Mat& c : channels)
+            cv::GaussianBlur(c, c, cv::Size(5, 5), 0);
+        cv::merge(channels, EdgeSampler::kPlanes, planes);
+        cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
+    }
 
-    const std::vector<Quad> candidates = CandidateFinder(grey, sat).find();
-    const EdgeSampler sampler(grey, sat);
+    const std::vector<Quad> candidates = CandidateFinder(planes, sat).find();
+    const EdgeSampler sampler(planes, false);
+    const SideRefiner wide(sampler, 8, 4.0f);
     const SideRefiner refiner(sampler, 4, 4.0f);
+    const SideRefiner fine(sampler, 2, 4.0f);
     const CandidateScorer scorer(sampler);
-    CandidateScorer::Score best;
-    Quad bestQuad;
-    for (const Quad& c : candidates) {
-        // A second pass follows sides the first one lengthened (a corner
-        // beyond the frame edge).
+    std::vector<std::pair<Quad, CandidateScorer::Score>> scored;
+    auto judge = [&](const Quad& c) {
+        // Coarse to fine: a wide first search catches sides the proposal
+        // placed badly; later passes follow sides the first one lengthened
+        // (a corner beyond the frame edge).
         Quad q = c;
-        if (!refiner.refine(&q))
-            q = c;
-        Quad again = q;
-        if (refiner.refine(&again))
-            q = again;
-        const CandidateScorer::Score s = scorer.score(q);
-        if (s.total > best.total) {
-            best = s;
-            bestQuad = q;
+        for (const SideRefiner* r : {&wide, &refiner, &fine}) {
+            Quad next = q;
+            if (r->refine(&next))
+                q = next;
+        }
+        scored.emplace_back(q, scorer.score(q));
+        if (trace)
+            trace->push_back(Trace{c, q, scored.back().second});
+    };
+    for (const Quad& c : candidates)
+        judge(c);
+    // A sheet printed in two tones (a card's coloured band, a form's
+    // header) falls apart into two outlines sharing a side: propose their
+    // union as well.
+    std::vector<size_t> strong;
+    for (size_t i = 0; i < scored.size(); ++i) {
+        if (scored[i].second.total >= kAcceptScore)
+            strong.push_back(i);
+    }
+    std::sort(strong.begin(), strong.end(), [&](size_t a, size_t b) {
+        return scored[a].second.total > scored[b].second.total;
+    });
+    if (strong.size() > 6)
+        strong.resize(6);
+    for (size_t i = 0; i < strong.size(); ++i) {
+        for (size_t j = i + 1; j < strong.size(); ++j) {
+            Quad u;
+            if (CandidateFinder::unionOf(scored[strong[i]].first, scored[strong[j]].first,
+                                         planes.size(), &u))
+                judge(u);
         }
     }
+    size_t winner = scored.size();
+    for (size_t i = 0; i < scored.size(); ++i) {
+        if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
+            winner = i;
+    }
+    if (winner == scored.size())
+        return false;
+    // A page's pictures and tables are rectangles too: an outline around
+    // the best one that is nearly as convincing is the page itself.
+    for (size_t i = 0; i < scored.size(); ++i) {
+        const CandidateScorer::Score& s = scored[i].second;
+        const CandidateScorer::Score& w = scored[winner].second;
+        if (s.area > 1.15f * w.area && s.total >= 0.8f * w.total && s.minSupport >= kAcceptMinSupport
+            && encloses(scored[i].first, scored[winner].first))
+            winner = i;
+    }
+    const CandidateScorer::Score best = scored[winner].second;
+    const Quad bestQuad = scored[winner].first;
     if (best.total < kAcceptScore || best.minSupport < kAcceptMinSupport)
         return false;
 
     Quad quad = bestQuad;
     if (factor > 1) {
         quad = quad_geometry::scaledUp(quad, factor);
-        cv::Mat fullGrey, fullSat;
-        EdgeSampler::makePlanes(rgb, &fullGrey, &fullSat);
-        const EdgeSampler full(fullGrey, fullSat);
+        const EdgeSampler full(rgb, true);
         Quad refined = quad;
         if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
             quad = refined;

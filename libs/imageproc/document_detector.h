@@ -1,9 +1,12 @@
 #ifndef TAVIK_IMAGEPROC_DOCUMENT_DETECTOR_H
 #define TAVIK_IMAGEPROC_DOCUMENT_DETECTOR_H
 
+#include "candidate_scorer.h"
 #include "quad.h"
 
 #include <opencv2/core.hpp>
+
+#include <vector>
 
 // Finds the page in a camera picture. Proposals and scoring run on a copy
 // downscaled by an integer factor to about 400 pixels; the chosen outline's
@@ -16,9 +19,16 @@ public:
         float score = 0;     // the winning candidate's score
     };
 
+    // One proposal as judged at the work scale (for the evaluation tool).
+    struct Trace {
+        Quad proposed, refined;
+        CandidateScorer::Score score;
+    };
+
     // `rgb`: packed RGB888 (CV_8UC3, any stride). False when no outline is
-    // convincing enough to be a page.
-    static bool find(const cv::Mat& rgb, Result* result);
+    // convincing enough to be a page. With `trace`, every proposal is
+    // reported there (work-scale pixels).
+    static bool find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace = nullptr);
 
     // The integer downscale factor used for a picture of this size.
     static int workFactor(cv::Size size);

@@ -3,37 +3,44 @@
 
 #include <opencv2/core.hpp>
 
-// Reads brightness and saturation across a presumed page edge. White paper
-// differs from most desks in saturation even where its brightness does not,
-// so both planes are looked at. Borrows the planes; runs on the caller's
-// thread.
+// Reads brightness and colour across a presumed page edge. White paper
+// differs from many desks in colour even where its brightness does not, so
+// three planes are looked at: brightness and two colour-opponent values
+// (red-green, yellow-blue). Borrows the picture; runs on the caller's thread.
 class EdgeSampler {
 public:
-    // Splits packed RGB into brightness (luma) and saturation (max - min)
-    // planes of the same size.
-    static void makePlanes(const cv::Mat& rgb, cv::Mat* grey, cv::Mat* sat);
+    static constexpr int kPlanes = 3;
 
-    EdgeSampler(const cv::Mat& grey, const cv::Mat& sat);
+    // Splits packed RGB into `planes` (CV_8UC3: brightness, red-green,
+    // yellow-blue, the last two centred on 128) and `sat` (CV_8U,
+    // max - min of R, G, B).
+    static void makePlanes(const cv::Mat& rgb, cv::Mat* planes, cv::Mat* sat);
 
-    int width() const { return m_grey.cols; }
-    int height() const { return m_grey.rows; }
+    // `image` (CV_8UC3) holds either ready planes (fromRgb false) or packed
+    // RGB that is turned into planes as it is read (the transform is linear,
+    // so reading first and transforming after is exact).
+    EdgeSampler(const cv::Mat& image, bool fromRgb);
+
+    int width() const { return m_image.cols; }
+    int height() const { return m_image.rows; }
     bool contains(cv::Point2f p, float margin) const;
 
-    // Values along `normal` at offsets -radius..radius from p (2 * radius + 1
-    // entries each), each averaged over +-2 pixels along the tangent. Beyond
-    // the frame the edge pixels repeat. False if p is outside the picture.
-    bool profile(cv::Point2f p, cv::Point2f normal, int radius, float* grey, float* sat) const;
+    // Plane values along `normal` at offsets -radius..radius from p, each
+    // averaged over +-2 pixels along the tangent: values[plane * n + k] with
+    // n = 2 * radius + 1. Beyond the frame the edge pixels repeat. False if p
+    // is outside the picture.
+    bool profile(cv::Point2f p, cv::Point2f normal, int radius, float* values) const;
 
-    // Mean value beyond p by `offset` along `normal` minus the mean value
-    // before it, per plane, averaged over +-halfLength along the tangent.
+    // Per plane, the mean value beyond p by `offset` along `normal` minus
+    // the mean value before it, averaged over +-halfLength along the tangent.
     bool step(cv::Point2f p, cv::Point2f normal, float offset, float halfLength,
-              float* greyStep, float* satStep) const;
+              float steps[kPlanes]) const;
 
 private:
-    float read(const cv::Mat& plane, float x, float y) const;
+    void read(float x, float y, float out[kPlanes]) const;
 
-    const cv::Mat& m_grey;
-    const cv::Mat& m_sat;
+    const cv::Mat& m_image;
+    bool m_fromRgb;
 };
 
 #endif

@@ -47,33 +47,41 @@ bool SideRefiner::fitSide(cv::Point2f a, cv::Point2f b, Line2* line) const
     const cv::Point2f dir = d / len;
     const cv::Point2f outward(dir.y, -dir.x);
     const int samples = std::clamp(static_cast<int>(len / 3), 8, 120);
-    float grey[2 * kMaxRadius + 1], sat[2 * kMaxRadius + 1];
+    constexpr int kP = EdgeSampler::kPlanes;
+    const int r = m_radius;
+    const int n = 2 * (r + 1) + 1;
+    float values[kP * (2 * (kMaxRadius + 1) + 1)];
     std::vector<cv::Point2f> pts;
     std::vector<int> signs;
     pts.reserve(samples);
     signs.reserve(samples);
-    const int r = m_radius;
     for (int i = 0; i < samples; ++i) {
         // Stay clear of the corners, where the neighbouring side's step lies.
         const float t = 0.08f + 0.84f * (i + 0.5f) / samples;
         const cv::Point2f p = a + d * t;
-        if (!m_sampler.profile(p, outward, r + 1, grey, sat))
+        if (!m_sampler.profile(p, outward, r + 1, values))
             continue;
         float best = 0;
         int bestK = 0, bestSign = 0;
         for (int k = -r; k <= r; ++k) {
             const int j = k + r + 1;
-            const float dg = (grey[j + 1] - grey[j - 1]) * 0.5f;
-            const float ds = (sat[j + 1] - sat[j - 1]) * 0.5f;
+            float score = 0, strongest = 0;
+            int kind = 0;
+            for (int c = 0; c < kP; ++c) {
+                const float dv = (values[c * n + j + 1] - values[c * n + j - 1]) * 0.5f;
+                score += std::abs(dv);
+                if (std::abs(dv) > strongest) {
+                    strongest = std::abs(dv);
+                    kind = (c + 1) * (dv > 0 ? 1 : -1);
+                }
+            }
             // Prefer steps near the expected place: text and desk texture
             // further off must not capture the side.
-            const float weight = 1.0f - 0.35f * std::abs(static_cast<float>(k)) / r;
-            const float score = (std::abs(dg) + 0.8f * std::abs(ds)) * weight;
+            score *= 1.0f - 0.35f * std::abs(static_cast<float>(k)) / r;
             if (score > best) {
                 best = score;
                 bestK = k;
-                bestSign = (std::abs(dg) >= 0.8f * std::abs(ds)) ? (dg > 0 ? 1 : -1)
-                                                                : (ds > 0 ? 2 : -2);
+                bestSign = kind;
             }
         }
         if (best < m_minStep * 0.5f)
@@ -85,10 +93,10 @@ bool SideRefiner::fitSide(cv::Point2f a, cv::Point2f b, Line2* line) const
         return false;
     // A page edge keeps one direction of change along its length: keep the
     // points of the most common kind.
-    int counts[5] = {0, 0, 0, 0, 0};
+    int counts[2 * kP + 1] = {0};
     for (int s : signs)
-        ++counts[s + 2];
-    const int major = static_cast<int>(std::max_element(counts, counts + 5) - counts) - 2;
+        ++counts[s + kP];
+    const int major = static_cast<int>(std::max_element(counts, counts + 2 * kP + 1) - counts) - kP;
     std::vector<cv::Point2f> consistent;
     consistent.reserve(pts.size());
     for (size_t i = 0; i < pts.size(); ++i) {

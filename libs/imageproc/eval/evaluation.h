@@ -1,0 +1,44 @@
+#ifndef TAVIK_IMAGEPROC_EVAL_EVALUATION_H
+#define TAVIK_IMAGEPROC_EVAL_EVALUATION_H
+
+#include "scene_generator.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs a detector over a fixed set of synthetic scenes and reports, per
+// stratum, what the targets are stated in. Runs on the caller's thread.
+class Evaluation {
+public:
+    // The detector under test: true and the page corners, or false.
+    using Detector = std::function<bool(const cv::Mat& rgb, Quad* found)>;
+
+    struct SceneResult {
+        int index = 0;
+        Stratum stratum = Stratum::Easy;
+        bool hasPage = false;
+        bool found = false;
+        double iou = 0;          // 0 for a miss
+        double cornerError = 0;  // share of the perimeter; only when found
+        std::string description;
+    };
+
+    struct Summary {
+        int scenes = 0;
+        int pages = 0;
+        double meanIou = 0;          // over pages, a miss counts 0
+        double poorShare = 0;        // pages with IoU < 0.90 or missed
+        int missed = 0;
+        double cornerP95 = 0;        // 95th percentile of worst-corner error, pages found
+        int empty = 0;               // scenes without a page
+        double falseOutlineShare = 0;
+    };
+
+    static std::vector<SceneResult> run(uint32_t setSeed, int count, const Detector& detect);
+    static Summary summarize(const std::vector<SceneResult>& results, int stratum);  // -1: all
+    static std::string report(const std::vector<SceneResult>& results);
+};
+
+#endif
