@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -63,6 +64,7 @@ bool CaptureSession::start(viewCallck callback)
     m_stop = false;
     m_thread = std::thread([this] {
         m_threadId = std::this_thread::get_id();
+        pthread_setname_np(pthread_self(), "tavik-capture");
         m_stream->run(*this);
     });
     return true;
