@@ -1,4 +1,4 @@
-// PDF composition against img2pdf (which embeds the JPEGs unchanged: the floor
+// Photo saving of a 3840 x 2160 camera JPEG, and PDF composition against img2pdf (which embeds the JPEGs unchanged: the floor
 // for a PDF of these pictures), on camera-like 1920 x 1080 JPEG photos.
 //
 //   bench_gallery_pdf [benchmark flags]   timing and sizes, side by side
@@ -8,6 +8,7 @@
 // Photos are rendered once into $TAVIK_BENCH_DIR (default: a folder in the
 // temporary directory) and reused.
 #include "pdfcomposer.h"
+#include "photofile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +20,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QProcess>
+#include <QBuffer>
 #include <QRandomGenerator>
 
 #include <sys/resource.h>
@@ -120,6 +122,48 @@ void BM_Img2pdf_20Photos(benchmark::State& state)
     state.counters["bytes"] = double(QFileInfo(out).size());
 }
 
+// A 3840 x 2160 frame as the camera sends it (JPEG quality 85).
+QByteArray cameraFrame4k()
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(85);
+    writer.write(documentScene(7).scaled(3840, 2160));
+    return jpeg;
+}
+
+// What the capture thread does for a photo request: decode the frame, turn
+// it (0 or 90 degrees) and write it through PhotoFile::save.
+void BM_PhotoSave_4kJpegFrame(benchmark::State& state)
+{
+    const QByteArray frame = cameraFrame4k();
+    const int angle = int(state.range(0));
+    QDir().mkpath(benchDir());
+    const QString path = benchDir() + QStringLiteral("/photo_4k.jpg");
+    for (auto _ : state) {
+        const QImage picture = QImage::fromData(frame);
+        if (!PhotoFile::save(PhotoFile::rotated(picture, angle), path))
+            state.SkipWithError("save failed");
+    }
+    state.counters["frame_bytes"] = double(frame.size());
+}
+
+// The encode and write alone, the frame already decoded.
+void BM_PhotoEncodeOnly_4k(benchmark::State& state)
+{
+    const QImage picture = QImage::fromData(cameraFrame4k());
+    const QString path = benchDir() + QStringLiteral("/photo_4k_encode.jpg");
+    QDir().mkpath(benchDir());
+    for (auto _ : state) {
+        if (!PhotoFile::save(picture, path))
+            state.SkipWithError("save failed");
+    }
+}
+
+BENCHMARK(BM_PhotoSave_4kJpegFrame)->Arg(0)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PhotoEncodeOnly_4k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PdfComposer_20Photos)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Img2pdf_20Photos)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # PDF composition side by side with img2pdf on the same 20 camera-like JPEG
 # photos (1920x1080, quality 85): median time and file size, and their ratios;
-# then the peak resident size of composing 100 such photos.
+# then the peak resident size of composing 100 such photos; and the time to
+# decode, turn and save one 3840x2160 camera JPEG frame as a JPG photo.
 #
 #   bench/gallery/pdf_vs_img2pdf.sh [build-dir]     (default: build-test)
 set -euo pipefail
@@ -23,7 +24,7 @@ trap 'rm -f "$json"' EXIT
 python3 - "$json" <<'PY'
 import json, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-med = {r["run_name"].split("/")[0]: r for r in runs if r.get("aggregate_name") == "median"}
+med = {r["run_name"].rsplit("/real_time", 1)[0]: r for r in runs if r.get("aggregate_name") == "median"}
 q = med["BM_PdfComposer_20Photos"]; i = med["BM_Img2pdf_20Photos"]
 print("load average %s" % open("/proc/loadavg").read().split()[0])
 print("20 photos 1920x1080    median time    PDF size")
@@ -31,6 +32,10 @@ print("  PdfComposer          %8.0f ms   %6.2f MB" % (q["real_time"], q["bytes"]
 print("  img2pdf              %8.0f ms   %6.2f MB" % (i["real_time"], i["bytes"] / 1e6))
 print("  ratio                %8.2fx     %6.2fx   (limits 2.5x, 1.5x)"
       % (q["real_time"] / i["real_time"], q["bytes"] / i["bytes"]))
+print("photo from a 3840x2160 JPEG frame, saved as JPG (median)")
+print("  decode + save, no rotation   %6.1f ms" % med["BM_PhotoSave_4kJpegFrame/0"]["real_time"])
+print("  decode + turn 90 + save      %6.1f ms" % med["BM_PhotoSave_4kJpegFrame/90"]["real_time"])
+print("  encode + write alone         %6.1f ms" % med["BM_PhotoEncodeOnly_4k"]["real_time"])
 PY
 
 peak="$( { /usr/bin/time -v "$bench" --peak-rss 100 >/dev/null; } 2>&1 | awk -F': ' '/Maximum resident/ {print $2}')"
