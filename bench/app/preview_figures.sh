@@ -20,6 +20,10 @@ for size in "1920*1080" "3840*2160"; do
     TAVIK_VIRTUAL_FPS=30 probe JPEG "$size" 0 8
     TAVIK_VIRTUAL_FPS=30 probe JPEG "$size" 1 8
 done
-TAVIK_VIRTUAL_FPS=30 probe YUYV "1920*1080" 0 8
+echo "YUYV at the camera's own rate"
+probe YUYV "1920*1080" 0 8
+echo "Photo (JPEG 3840*2160 at 30 fps: one frame interval is 33.3 ms)"
+TAVIK_VIRTUAL_FPS=30 probe JPEG "3840*2160" 0 photo
 echo "Memory (frames delivered fast, 240 fps)"
 TAVIK_VIRTUAL_FPS=240 probe JPEG "1920*1080" 0 memory
+TAVIK_VIRTUAL_FPS=240 probe JPEG "3840*2160" 1 memory

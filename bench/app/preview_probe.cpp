@@ -4,6 +4,7 @@
 //
 //   preview_probe FORMAT SIZE DESKEW SECONDS        e.g. JPEG 3840*2160 1 8
 //   preview_probe FORMAT SIZE DESKEW memory         RSS after 500 and 5,000 frames
+//   preview_probe FORMAT SIZE DESKEW photo          click-to-file time of 10 photos
 //
 // Capture times come from a wrapper around the frame callback: this program
 // defines StartCapture itself, so the panel's call lands here and is passed
@@ -19,6 +20,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -37,6 +41,7 @@ using StartCaptureFn = int (*)(int, viewCallck);
 viewCallck s_realCallback = nullptr;         // set before the stream starts
 std::atomic<long long> s_pendingCaptureNs{0}; // capture time of the frame in flight
 std::atomic<long> s_framesDelivered{0};
+std::atomic<long long> s_photoFrameNs{0};     // handling time of the frame that served a photo
 
 long long nowNs()
 {
@@ -48,9 +53,13 @@ long long nowNs()
 void timedCallback(unsigned char* buffer, unsigned long len)
 {
     ++s_framesDelivered;
+    const long long start = nowNs();
+    const bool photo = g_currentInfo.isTakePhoto && !g_currentInfo.getImageOk;
     if (!g_currentInfo.getImageOk)
-        s_pendingCaptureNs = nowNs();
+        s_pendingCaptureNs = start;
     s_realCallback(buffer, len);
+    if (photo && !g_currentInfo.isTakePhoto)
+        s_photoFrameNs = nowNs() - start;
 }
 
 double cpuSeconds()
@@ -91,7 +100,8 @@ int main(int argc, char* argv[])
     const QString size = QString::fromLatin1(argv[2]);
     const bool deskew = QByteArray(argv[3]) == "1";
     const bool memoryRun = QByteArray(argv[4]) == "memory";
-    const int seconds = memoryRun ? 0 : atoi(argv[4]);
+    const bool photoRun = QByteArray(argv[4]) == "photo";
+    const int seconds = memoryRun || photoRun ? 0 : atoi(argv[4]);
 
     QApplication app(argc, argv);
     Widget::instance();
@@ -135,7 +145,42 @@ int main(int argc, char* argv[])
         window.close();
     };
 
-    if (memoryRun) {
+    QTemporaryDir photoDir;
+    std::vector<double> clickToFileMs;
+    std::vector<double> photoFrameMs;
+    std::atomic<long long> fileDoneNs{0};
+    long long clickNs = 0;
+    // Direct: stamped on the capture thread the moment the file is complete.
+    QObject::connect(Widget::instance(), &Widget::signal_SavePic, &app,
+                     [&](const QString&) { fileDoneNs = nowNs(); }, Qt::DirectConnection);
+
+    if (photoRun) {
+        window.findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(photoDir.path());
+        auto* button = window.findChild<QPushButton*>(QStringLiteral("TakePhoto"));
+        auto* poll = new QTimer(&app);
+        QObject::connect(poll, &QTimer::timeout, &app, [&] {
+            if (clickNs != 0 && fileDoneNs.load() == 0)
+                return; // waiting for the file
+            if (clickNs != 0) {
+                clickToFileMs.push_back((fileDoneNs.load() - clickNs) / 1e6);
+                photoFrameMs.push_back(s_photoFrameNs.load() / 1e6);
+            }
+            if (clickToFileMs.size() == 10) {
+                poll->stop();
+                std::sort(clickToFileMs.begin(), clickToFileMs.end());
+                std::sort(photoFrameMs.begin(), photoFrameMs.end());
+                printf("%-5s %-10s deskew=%d  photo as JPG: click-to-file median=%.1f ms (max %.1f)  "
+                       "frame handling with the save median=%.1f ms\n",
+                       argv[1], argv[2], int(deskew), clickToFileMs[5], clickToFileMs.back(), photoFrameMs[5]);
+                finish();
+                return;
+            }
+            fileDoneNs = 0;
+            clickNs = nowNs();
+            button->click();
+        });
+        QTimer::singleShot(1500, &app, [poll] { poll->start(150); });
+    } else if (memoryRun) {
         double rss500 = 0;
         auto* poll = new QTimer(&app);
         QObject::connect(poll, &QTimer::timeout, &app, [&] {
