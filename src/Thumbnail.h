@@ -4,8 +4,13 @@
  * the page order of a composed PDF.
  *
  * The strip watches every listed file and drops the item whose file is gone.
- * Its commands (context menu, open, move, delete, add) act on the list only;
- * files leave the disk only through "Delete", which moves them to the trash.
+ * Its commands change the list; a file leaves the disk only through "Delete"
+ * (to the desktop's trash) or RemoveItem(row, true). Every removal also stops
+ * watching the file.
+ *
+ * Built as a QListWidget (the form promotes its list to it); the title label
+ * sits in a viewport margin above the icons. Its constructor registers the
+ * gallery's resources (":/Pdf.png").
  *
  * Threads: GUI thread only, every function and slot. Other threads reach the
  * strip through queued signals.
