@@ -107,64 +107,72 @@ bool CandidateFinder::quadFromPolygon(const std::vector<cv::Point>& polygon, cv:
             break;
         }
     }
-    // Merge runs of near-collinear real sides; remember which gaps hold the
-    // picture border.
+    // Merge runs of near-collinear real sides; remember how much frame edge
+    // lies in the gap before each.
     std::vector<Side> real;
-    std::vector<bool> borderBefore;
-    bool pendingBorder = false;
+    std::vector<float> borderBefore;
+    float pending = 0;
     for (const Side& s : sides) {
         if (s.border) {
-            pendingBorder = true;
+            pending += s.length();
             continue;
         }
-        if (!real.empty() && !pendingBorder && angleBetween(real.back(), s) < 12.0f) {
+        if (!real.empty() && pending == 0 && angleBetween(real.back(), s) < 12.0f) {
             real.back().b = s.b;
             continue;
         }
         real.push_back(s);
-        borderBefore.push_back(pendingBorder);
-        pendingBorder = false;
+        borderBefore.push_back(pending);
+        pending = 0;
     }
-    if (pendingBorder && !borderBefore.empty())
-        borderBefore[0] = true;
-    if (real.size() >= 2 && !borderBefore[0]
+    if (real.empty())
+        return false;
+    borderBefore[0] += pending;
+    if (real.size() >= 2 && borderBefore[0] == 0
         && angleBetween(real.back(), real.front()) < 12.0f) {
         real.front().a = real.back().a;
+        borderBefore[0] = borderBefore.back();
         real.pop_back();
         borderBefore.pop_back();
     }
     // Short pieces (chamfered corners, fingers) are not sides.
     const float minSide = static_cast<float>(perimeter) * 0.05f;
     std::vector<Side> kept;
-    std::vector<bool> keptBorder;
-    bool carry = false;
+    std::vector<float> keptBorder;
+    float carry = 0;
     for (size_t i = 0; i < real.size(); ++i) {
-        carry = carry || borderBefore[i];
+        carry += borderBefore[i];
         if (real[i].length() < minSide)
             continue;
         kept.push_back(real[i]);
         keptBorder.push_back(carry);
-        carry = false;
+        carry = 0;
     }
-    if (carry && !keptBorder.empty())
-        keptBorder[0] = true;
+    if (kept.empty())
+        return false;
+    keptBorder[0] += carry;
     while (kept.size() > 4) {
         size_t shortest = 0;
         for (size_t i = 1; i < kept.size(); ++i) {
             if (kept[i].length() < kept[shortest].length())
                 shortest = i;
         }
-        const bool b = keptBorder[shortest];
+        const float gap = keptBorder[shortest];
         kept.erase(kept.begin() + static_cast<long>(shortest));
         keptBorder.erase(keptBorder.begin() + static_cast<long>(shortest));
-        if (b && !kept.empty())
-            keptBorder[shortest % kept.size()] = true;
+        keptBorder[shortest % kept.size()] += gap;
+    }
+    // With three real sides, the page runs off the frame across the longest
+    // stretch of frame edge: that edge stands in for the missing side.
+    size_t cut = kept.size();
+    if (kept.size() == 3) {
+        cut = static_cast<size_t>(std::max_element(keptBorder.begin(), keptBorder.end()) - keptBorder.begin());
+        if (keptBorder[cut] < minSide * 0.5f)
+            return false;
     }
     std::vector<Line2> lines;
     for (size_t i = 0; i < kept.size(); ++i) {
-        if (kept.size() == 3 && keptBorder[i]) {
-            // The page runs off the frame between the previous side and
-            // this one: the frame edge stands in for the missing side.
+        if (i == cut) {
             const cv::Point2f from = kept[(i + 2) % 3].b, to = kept[i].a;
             lines.push_back(Line2{from, (to - from) / std::max(1e-3f, static_cast<float>(cv::norm(to - from)))});
         }
@@ -268,5 +276,94 @@ std::vector<Quad> CandidateFinder::find() const
     addFromMask(mask, &out);
     cv::threshold(m_sat, mask, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     addFromMask(mask, &out);
+    return out;
+}
+
+std::vector<Quad> CandidateFinder::findFromLines() const
+{
+    const cv::Size size = m_planes.size();
+    cv::Mat grey, edges;
+    cv::extractChannel(m_planes, grey, 0);
+    // The edge map is sensitive, so text must go entirely: a wide closing
+    // lifts whole words to the paper's level.
+    cv::morphologyEx(grey, grey, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11)));
+    cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
+    cv::Canny(grey, edges, 4, 10, 3, true);
+    const int shortSide = std::min(size.width, size.height);
+    std::vector<cv::Vec2f> found;
+    // Coarse bins are enough: the lines only propose, the sides are fitted
+    // afterwards.
+    cv::HoughLines(edges, found, 1, CV_PI / 120, std::max(20, shortSide / 8));
+    // Strongest first (OpenCV's order); drop near-repeats of a kept line.
+    std::vector<cv::Vec2f> lines;
+    for (const cv::Vec2f& l : found) {
+        bool repeat = false;
+        for (const cv::Vec2f& k : lines) {
+            float dTheta = std::abs(l[1] - k[1]);
+            float dRho = std::abs(l[0] - k[0]);
+            if (dTheta > CV_PI / 2) {
+                dTheta = static_cast<float>(CV_PI) - dTheta;
+                dRho = std::abs(l[0] + k[0]);
+            }
+            if (dTheta < 5 * CV_PI / 180 && dRho < 8) {
+                repeat = true;
+                break;
+            }
+        }
+        if (!repeat)
+            lines.push_back(l);
+        if (lines.size() >= 22)
+            break;
+    }
+    auto toLine = [](const cv::Vec2f& l) {
+        const float c = std::cos(l[1]), s = std::sin(l[1]);
+        return Line2{cv::Point2f(c * l[0], s * l[0]), cv::Point2f(-s, c)};
+    };
+    auto angleOf = [](const cv::Vec2f& a, const cv::Vec2f& b) {
+        float d = std::abs(a[1] - b[1]);
+        if (d > CV_PI / 2)
+            d = static_cast<float>(CV_PI) - d;
+        return d * 180.0f / static_cast<float>(CV_PI);
+    };
+    // Pairs of roughly parallel lines a page's width apart.
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t j = i + 1; j < lines.size(); ++j) {
+            if (angleOf(lines[i], lines[j]) > 25)
+                continue;
+            const Line2 a = toLine(lines[i]), b = toLine(lines[j]);
+            const cv::Point2f n(-a.dir.y, a.dir.x);
+            const float gap = std::abs((b.point - a.point).dot(n));
+            if (gap >= 0.12f * shortSide)
+                pairs.emplace_back(i, j);
+        }
+    }
+    std::vector<Quad> out;
+    const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
+    for (size_t p = 0; p < pairs.size(); ++p) {
+        for (size_t q = p + 1; q < pairs.size(); ++q) {
+            const float cross = angleOf(lines[pairs[p].first], lines[pairs[q].first]);
+            if (cross < 60)
+                continue;
+            const Line2 sides[4] = {toLine(lines[pairs[p].first]), toLine(lines[pairs[q].first]),
+                                    toLine(lines[pairs[p].second]), toLine(lines[pairs[q].second])};
+            Quad quad;
+            bool ok = true;
+            for (int i = 0; i < 4 && ok; ++i)
+                ok = quad_geometry::intersect(sides[i], sides[(i + 1) % 4], &quad.p[i]);
+            if (!ok)
+                continue;
+            quad = quad_geometry::ordered(quad);
+            if (!quad_geometry::isConvex(quad)
+                || std::abs(quad_geometry::signedArea(quad)) < m_minArea)
+                continue;
+            bool inReach = true;
+            for (const cv::Point2f& c : quad.p)
+                inReach = inReach && c.x > -0.5f * size.width && c.x < 1.5f * size.width
+                    && c.y > -0.5f * size.height && c.y < 1.5f * size.height;
+            if (inReach && !nearDuplicate(quad, out, tolerance))
+                out.push_back(quad);
+        }
+    }
     return out;
 }

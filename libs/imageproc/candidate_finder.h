@@ -21,6 +21,11 @@ public:
 
     std::vector<Quad> find() const;
 
+    // The second source, for faint pages (white on white, low light): long
+    // straight lines of a sensitive edge map, combined two roughly parallel
+    // pairs at a time. Many proposals; the caller ranks them.
+    std::vector<Quad> findFromLines() const;
+
     // Four side lines from a convex polygon (exposed for tests): sides lying
     // on the picture border are dropped, near-collinear ones merged; with
     // three real sides the border supplies the fourth.

@@ -18,6 +18,8 @@ constexpr int kWorkSide = 400;
 // Lowest score taken as a page; set on the development scenes.
 constexpr float kAcceptScore = 0.62f;
 constexpr float kAcceptMinSupport = 0.3f;
+// Proposals judged in full per source.
+constexpr size_t kJudged = 8;
 
 cv::Mat downscaled(const cv::Mat& rgb, int factor)
 {
@@ -74,8 +76,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const std::vector<Quad> candidates = CandidateFinder(planes, sat).find();
     const EdgeSampler sampler(planes, false);
     const SideRefiner wide(sampler, 8, 4.0f);
-    const SideRefiner refiner(sampler, 4, 4.0f);
-    const SideRefiner fine(sampler, 2, 4.0f);
+    const SideRefiner fine(sampler, 3, 4.0f);
     const CandidateScorer scorer(sampler);
     std::vector<std::pair<Quad, CandidateScorer::Score>> scored;
     auto judge = [&](const Quad& c) {
@@ -83,7 +84,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // placed badly; later passes follow sides the first one lengthened
         // (a corner beyond the frame edge).
         Quad q = c;
-        for (const SideRefiner* r : {&wide, &refiner, &fine}) {
+        for (const SideRefiner* r : {&wide, &fine}) {
             Quad next = q;
             if (r->refine(&next))
                 q = next;
@@ -92,8 +93,29 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (trace)
             trace->push_back(Trace{c, q, scored.back().second});
     };
+    // Full judgement is the costly part: rank the proposals as they stand
+    // and judge the most promising.
+    std::vector<std::pair<float, Quad>> ranked;
     for (const Quad& c : candidates)
-        judge(c);
+        ranked.emplace_back(scorer.score(c).total, c);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+        judge(ranked[i].second);
+    // Nothing convincing from the contours: try the line source, ranking
+    // its many proposals cheaply before the full judgement.
+    const bool convinced = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
+    });
+    if (!convinced) {
+        ranked.clear();
+        for (const Quad& q : CandidateFinder(planes, sat).findFromLines())
+            ranked.emplace_back(scorer.score(q).total, q);
+        std::sort(ranked.begin(), ranked.end(),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (size_t i = 0; i < ranked.size() && i < kJudged && ranked[i].first > 0; ++i)
+            judge(ranked[i].second);
+    }
     // A sheet printed in two tones (a card's coloured band, a form's
     // header) falls apart into two outlines sharing a side: propose their
     // union as well.

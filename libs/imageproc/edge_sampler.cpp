@@ -75,14 +75,14 @@ bool EdgeSampler::profile(cv::Point2f p, cv::Point2f normal, int radius, float* 
     for (int k = -radius; k <= radius; ++k) {
         const cv::Point2f c = p + normal * static_cast<float>(k);
         float sum[kPlanes] = {0, 0, 0}, v[kPlanes];
-        for (int t = -2; t <= 2; ++t) {
-            const cv::Point2f q = c + tangent * static_cast<float>(t);
+        for (int t = -1; t <= 1; ++t) {
+            const cv::Point2f q = c + tangent * (1.5f * t);
             read(q.x, q.y, v);
             for (int i = 0; i < kPlanes; ++i)
                 sum[i] += v[i];
         }
         for (int i = 0; i < kPlanes; ++i)
-            values[i * n + k + radius] = sum[i] * 0.2f;
+            values[i * n + k + radius] = sum[i] * (1.0f / 3);
     }
     return true;
 }

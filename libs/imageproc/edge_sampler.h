@@ -26,7 +26,7 @@ public:
     bool contains(cv::Point2f p, float margin) const;
 
     // Plane values along `normal` at offsets -radius..radius from p, each
-    // averaged over +-2 pixels along the tangent: values[plane * n + k] with
+    // averaged over +-1.5 pixels along the tangent: values[plane * n + k] with
     // n = 2 * radius + 1. Beyond the frame the edge pixels repeat. False if p
     // is outside the picture.
     bool profile(cv::Point2f p, cv::Point2f normal, int radius, float* values) const;

@@ -46,7 +46,7 @@ bool SideRefiner::fitSide(cv::Point2f a, cv::Point2f b, Line2* line) const
         return false;
     const cv::Point2f dir = d / len;
     const cv::Point2f outward(dir.y, -dir.x);
-    const int samples = std::clamp(static_cast<int>(len / 3), 8, 120);
+    const int samples = std::clamp(static_cast<int>(len / 4), 8, 64);
     constexpr int kP = EdgeSampler::kPlanes;
     const int r = m_radius;
     const int n = 2 * (r + 1) + 1;

@@ -226,7 +226,7 @@ bool SceneGenerator::hasPageAt(int index)
     return index % 10 != 5;
 }
 
-Scene SceneGenerator::make(uint32_t setSeed, int index)
+Scene SceneGenerator::make(uint32_t setSeed, int index, cv::Size forcedSize)
 {
     SceneRandom rng(setSeed * 2654435761u + static_cast<uint32_t>(index) * 40503u + 17u);
     Scene scene;
@@ -234,7 +234,8 @@ Scene SceneGenerator::make(uint32_t setSeed, int index)
     scene.hasPage = hasPageAt(index);
     const Effects fx = effectsFor(scene.stratum);
     const cv::Size sizes[] = {{480, 270}, {640, 480}, {960, 540}, {1024, 768}, {1280, 720}};
-    const cv::Size size = sizes[rng.integer(0, 4)];
+    const cv::Size picked = sizes[rng.integer(0, 4)];
+    const cv::Size size = forcedSize.empty() ? picked : forcedSize;
 
     const PageRenderer::Kind pageKind = PageRenderer::randomKind(rng);
     const double aspect = PageRenderer::aspect(pageKind, rng);

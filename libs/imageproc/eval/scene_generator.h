@@ -40,7 +40,9 @@ public:
     static Stratum stratumOf(int index);
     static bool hasPageAt(int index);
 
-    static Scene make(uint32_t setSeed, int index);
+    // `size`: the picture's size; empty picks one of 480x270, 640x480,
+    // 960x540, 1024x768 and 1280x720.
+    static Scene make(uint32_t setSeed, int index, cv::Size size = cv::Size());
 };
 
 const char* stratumName(Stratum s);
