@@ -150,6 +150,20 @@ private slots:
         QCOMPARE(g_imageQueue.size(), 1);
     }
 
+    void choiceMadeWhileStreamRuns_doesNotResizeItsFrames()
+    {
+        // The chain records a new choice before it restarts the stream; frames
+        // of the running stream keep the size the stream was opened with.
+        setStreamParameters(QStringLiteral("YUYV"), 8, 4);
+        g_currentInfo.g_pixelFormat = QStringLiteral("YUYV");
+        g_currentInfo.g_width = 1920;
+        g_currentInfo.g_height = 1080;
+        g_currentInfo.g_frmsize = 1920 * 1080;
+        feed(yuyvOf(8, 4, 128, 128, 128));
+        QCOMPARE(g_imageQueue.size(), 1);
+        QCOMPARE(g_imageQueue.head().m_image.size(), QSize(8, 4));
+    }
+
     void frameWhileAnotherWaits_isDropped()
     {
         setStreamParameters(QStringLiteral("YUYV"), 8, 4);
