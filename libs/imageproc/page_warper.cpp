@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr double kAssumedFocal = 1.0;
+
 double sideMeanRatio(const Quad& q)
 {
     const double top = cv::norm(q.p[1] - q.p[0]), bottom = cv::norm(q.p[2] - q.p[3]);
@@ -30,21 +32,22 @@ double PageWarper::aspectRatio(const Quad& q, cv::Size size)
     const double fallback = sideMeanRatio(q);
     if (!std::isfinite(k2) || !std::isfinite(k3))
         return fallback;
+    // With one pair of sides parallel in the picture the focal length
+    // cannot be told; a typical camera's (a field of view of about 55
+    // degrees) then stands in, which is good to a few per cent for the
+    // small tilts of a document camera.
+    double f = kAssumedFocal * size.width;
     const double denom = n2[2] * n3[2];
-    // Nearly parallel opposite sides: no usable vanishing points.
-    if (std::abs(n2[2]) < 1e-3 || std::abs(n3[2]) < 1e-3)
-        return fallback;
-    const double f2 = -((n2[0] * n3[0] - (n2[0] * n3[2] + n2[2] * n3[0]) * u0 + n2[2] * n3[2] * u0 * u0)
-                        + (n2[1] * n3[1] - (n2[1] * n3[2] + n2[2] * n3[1]) * v0
-                           + n2[2] * n3[2] * v0 * v0))
-        / denom;
-    if (!(f2 > 0))
-        return fallback;
-    const double f = std::sqrt(f2);
-    // Reject focal lengths no real camera has (under 0.3 or over 20 picture
-    // widths): the estimate is then noise.
-    if (f < 0.3 * size.width || f > 20.0 * size.width)
-        return fallback;
+    if (std::abs(n2[2]) > 1e-3 && std::abs(n3[2]) > 1e-3) {
+        const double f2 = -((n2[0] * n3[0] - (n2[0] * n3[2] + n2[2] * n3[0]) * u0 + n2[2] * n3[2] * u0 * u0)
+                            + (n2[1] * n3[1] - (n2[1] * n3[2] + n2[2] * n3[1]) * v0
+                               + n2[2] * n3[2] * v0 * v0))
+            / denom;
+        // Focal lengths no real camera has (under 0.3 or over 20 picture
+        // widths) mean the estimate is noise.
+        if (f2 > 0 && std::sqrt(f2) > 0.3 * size.width && std::sqrt(f2) < 20.0 * size.width)
+            f = std::sqrt(f2);
+    }
     auto normSq = [&](const cv::Vec3d& n) {
         const double x = (n[0] - u0 * n[2]) / f, y = (n[1] - v0 * n[2]) / f;
         return x * x + y * y + n[2] * n[2];
