@@ -119,6 +119,8 @@ void cameraWidget::initAllWidgetData()
     if (ui->comboBox_devName->count() == 0) {
         initDevNameWidget();
         ChangeDev(0);
+        if (ui->comboBox_devName->count() == 0)
+            showNoCameraHint();
     }
 }
 
@@ -152,7 +154,6 @@ void cameraWidget::initDataByVideo()
         return;
     if (initVideoData() < 0) {
         puts("no found video device");
-        showNoCameraHint();
         return;
     }
     initDataFlag = true;
