@@ -9,8 +9,8 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$root/build-bench}"
 if [[ ! -x "$build/bench/preview_probe" ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIK_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build" --target preview_probe ImageProc
 fi
+cmake --build "$build" --target preview_probe bench_framepipeline ImageProc >/dev/null
 cd "$build"   # the probe finds ./lib/libImageProc.so from here
 export TAVIK_VIRTUAL_CAMERA=1 QT_QPA_PLATFORM=xcb
 probe() { xvfb-run -a -s "-screen 0 1600x900x24" ./bench/preview_probe "$@" 2>/dev/null | grep -v '^cameraWidget'; }
@@ -27,3 +27,5 @@ TAVIK_VIRTUAL_FPS=30 probe JPEG "3840*2160" 0 photo
 echo "Memory (frames delivered fast, 240 fps)"
 TAVIK_VIRTUAL_FPS=240 probe JPEG "1920*1080" 0 memory
 TAVIK_VIRTUAL_FPS=240 probe JPEG "3840*2160" 1 memory
+echo "Capture-thread cost of one frame (synthetic scenes: lighter than camera JPEGs)"
+./bench/bench_framepipeline --benchmark_format=console 2>/dev/null | grep -E '^BM_'
