@@ -279,16 +279,20 @@ std::vector<Quad> CandidateFinder::find() const
     return out;
 }
 
-std::vector<Quad> CandidateFinder::findFromLines() const
+std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclude) const
 {
     const cv::Size size = m_planes.size();
     cv::Mat grey, edges;
     cv::extractChannel(m_planes, grey, 0);
-    // The edge map is sensitive, so text must go entirely: a wide closing
-    // lifts whole words to the paper's level.
-    cv::morphologyEx(grey, grey, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11)));
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
-    cv::Canny(grey, edges, 4, 10, 3, true);
+    cv::Canny(grey, edges, 3, 8, 3, true);
+    for (const Quad& q : exclude) {
+        std::vector<cv::Point> poly;
+        for (const cv::Point2f& p : q.p)
+            poly.emplace_back(cvRound(p.x), cvRound(p.y));
+        cv::fillConvexPoly(edges, poly, cv::Scalar(0));
+        cv::polylines(edges, poly, true, cv::Scalar(0), 7);
+    }
     const int shortSide = std::min(size.width, size.height);
     std::vector<cv::Vec2f> found;
     // Coarse bins are enough: the lines only propose, the sides are fitted

@@ -23,8 +23,10 @@ public:
 
     // The second source, for faint pages (white on white, low light): long
     // straight lines of a sensitive edge map, combined two roughly parallel
-    // pairs at a time. Many proposals; the caller ranks them.
-    std::vector<Quad> findFromLines() const;
+    // pairs at a time. Many proposals; the caller ranks them. Edges on and
+    // inside `exclude` (outlines already judged, such as pictures on the
+    // page) are ignored, so that the faint page edges around them count.
+    std::vector<Quad> findFromLines(const std::vector<Quad>& exclude) const;
 
     // Four side lines from a convex polygon (exposed for tests): sides lying
     // on the picture border are dropped, near-collinear ones merged; with

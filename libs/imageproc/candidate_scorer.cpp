@@ -8,8 +8,6 @@
 
 namespace {
 
-// Weakest step (grey levels, after smoothing) counted as evidence of an edge.
-constexpr float kMinStep = 4.0f;
 // Share of the wide step that the narrow one must reach.
 constexpr float kSharpness = 0.55f;
 
@@ -34,7 +32,10 @@ bool onFrameEdge(cv::Point2f p, cv::Size size)
 
 } // namespace
 
-CandidateScorer::CandidateScorer(const EdgeSampler& sampler) : m_sampler(sampler) {}
+CandidateScorer::CandidateScorer(const EdgeSampler& sampler, float minStep)
+    : m_sampler(sampler), m_minStep(minStep)
+{
+}
 
 bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
                                   float* contrast) const
@@ -69,7 +70,8 @@ bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
         sign[c] = mean[c] >= 0 ? 1.0f : -1.0f;
     // A paper edge is a step: nearly all of the change seen 12 pixels apart
     // is already there 4 pixels apart. A soft shadow or lighting ramp is not.
-    auto sharp = [](float near, float wide) { return near >= kMinStep && near >= kSharpness * wide; };
+    const float minStep = m_minStep;
+    auto sharp = [minStep](float near, float wide) { return near >= minStep && near >= kSharpness * wide; };
     int hits = 0;
     for (const Sample& x : taken) {
         bool hit = false;

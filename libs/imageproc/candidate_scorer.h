@@ -17,7 +17,9 @@ public:
         float total = 0;       // combined; 0 when the shape is implausible
     };
 
-    explicit CandidateScorer(const EdgeSampler& sampler);
+    // `minStep`: weakest step (plane levels, after smoothing) counted as
+    // evidence of an edge; set from the picture's noise.
+    CandidateScorer(const EdgeSampler& sampler, float minStep);
 
     Score score(const Quad& q) const;
 
@@ -25,6 +27,7 @@ private:
     bool sideSupport(cv::Point2f a, cv::Point2f b, float* support, float* contrast) const;
 
     const EdgeSampler& m_sampler;
+    float m_minStep;
 };
 
 #endif

@@ -18,6 +18,12 @@ constexpr int kWorkSide = 400;
 // Lowest score taken as a page; set on the development scenes.
 constexpr float kAcceptScore = 0.62f;
 constexpr float kAcceptMinSupport = 0.3f;
+// Below this share of the picture, a convincing outline may still be a
+// picture on a page whose own edges are faint.
+constexpr float kSmallArea = 0.3f;
+// Range of the weakest step counted as an edge (plane levels).
+constexpr float kMinStepFloor = 2.0f;
+constexpr float kMinStepCeiling = 4.0f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -31,6 +37,29 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
     cv::resize(rgb(cv::Rect(0, 0, w * factor, h * factor)), small, cv::Size(w, h), 0, 0,
                cv::INTER_AREA);
     return small;
+}
+
+// Weakest step taken as edge evidence: three times the noise left in the
+// smoothed brightness (robustly, from the median deviation from a local
+// mean), within 2..4 levels. Quiet pictures let faint pages count.
+float minStepFor(const cv::Mat& planes)
+{
+    cv::Mat grey, local, deviation;
+    cv::extractChannel(planes, grey, 0);
+    cv::blur(grey, local, cv::Size(3, 3));
+    cv::absdiff(grey, local, deviation);
+    int histogram[256] = {0};
+    for (int y = 0; y < deviation.rows; y += 2) {
+        const unsigned char* d = deviation.ptr<unsigned char>(y);
+        for (int x = 0; x < deviation.cols; x += 2)
+            ++histogram[d[x]];
+    }
+    const int total = ((deviation.rows + 1) / 2) * ((deviation.cols + 1) / 2);
+    int seen = 0, median = 0;
+    while (median < 255 && (seen += histogram[median]) * 2 < total)
+        ++median;
+    const float sigma = 1.4826f * std::max(0.5f, static_cast<float>(median));
+    return std::clamp(3.0f * sigma, kMinStepFloor, kMinStepCeiling);
 }
 
 bool encloses(const Quad& outer, const Quad& inner)
@@ -77,7 +106,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const EdgeSampler sampler(planes, false);
     const SideRefiner wide(sampler, 8, 4.0f);
     const SideRefiner fine(sampler, 3, 4.0f);
-    const CandidateScorer scorer(sampler);
+    const CandidateScorer scorer(sampler, minStepFor(planes));
     std::vector<std::pair<Quad, CandidateScorer::Score>> scored;
     auto judge = [&](const Quad& c) {
         // Coarse to fine: a wide first search catches sides the proposal
@@ -102,14 +131,21 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
         judge(ranked[i].second);
-    // Nothing convincing from the contours: try the line source, ranking
-    // its many proposals cheaply before the full judgement.
+    // Nothing convincing from the contours, or only something small (a
+    // picture on a faint page): try the line source, ranking its many
+    // proposals cheaply before the full judgement.
     const bool convinced = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
-        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
+            && s.second.area >= kSmallArea;
     });
     if (!convinced) {
+        std::vector<Quad> judged;
+        for (const auto& s : scored) {
+            if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
+                judged.push_back(s.first);
+        }
         ranked.clear();
-        for (const Quad& q : CandidateFinder(planes, sat).findFromLines())
+        for (const Quad& q : CandidateFinder(planes, sat).findFromLines(judged))
             ranked.emplace_back(scorer.score(q).total, q);
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -149,7 +185,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     for (size_t i = 0; i < scored.size(); ++i) {
         const CandidateScorer::Score& s = scored[i].second;
         const CandidateScorer::Score& w = scored[winner].second;
-        if (s.area > 1.15f * w.area && s.total >= 0.8f * w.total && s.minSupport >= kAcceptMinSupport
+        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, 0.6f * w.total)
+            && s.minSupport >= kAcceptMinSupport
             && encloses(scored[i].first, scored[winner].first))
             winner = i;
     }

@@ -137,8 +137,14 @@ std::vector<cv::Point2f> placePage(double aspect, const Effects& fx, bool corner
                 for (int i = 0; i < 4; ++i)
                     grown[i] = anchor + (pts[i] - anchor) * static_cast<float>(g);
                 bool othersInside = true;
+                // The others stay clear of the frame edge, so that all four
+                // sides can be seen.
+                const float clear = 0.02f * std::min(size.width, size.height);
                 for (int i = 0; i < 4; ++i)
-                    othersInside = othersInside && (i == c || outside(grown[i], size) == 0);
+                    othersInside = othersInside
+                        && (i == c
+                            || (grown[i].x >= clear && grown[i].y >= clear && grown[i].x <= size.width - 1 - clear
+                                && grown[i].y <= size.height - 1 - clear));
                 if (!othersInside)
                     break;
                 last = grown;
