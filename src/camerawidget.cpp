@@ -319,7 +319,7 @@ void cameraWidget::openVideo()
     setStreamParameters(formatName, width, height);
     g_currentInfo.getImageOk = false;
     g_currentInfo.isTakePhoto = false;
-    StartCapture(m_openFd, FramePipeline::viewCallck);
+    StartCapture(m_openFd, viewCallck);
 }
 
 void cameraWidget::closeVieo(bool cleanData)
@@ -328,7 +328,7 @@ void cameraWidget::closeVieo(bool cleanData)
         return;
     StopCapture(m_openFd);
     Video_Close(m_openFd);
-    FramePipeline::uninitQueue();
+    uninitQueue();
     m_openFd = -1;
     ui->label->clear();
     if (cleanData)
@@ -342,7 +342,7 @@ void cameraWidget::setSignalVideoError(bool cleanData)
 
 int cameraWidget::Video_GetPic()
 {
-    RGBdata frame = FramePipeline::getRgbData();
+    RGBdata frame = getRgbData();
     g_currentInfo.getImageOk = false;
     if (!frame.m_image.isNull()) {
         const int angle = m_rotateAngle;

@@ -124,7 +124,6 @@ void setStreamParameters(const QString& pixelFormat, int width, int height)
     g_stream.frmsize = static_cast<unsigned int>(width) * static_cast<unsigned int>(height);
 }
 
-namespace FramePipeline {
 
 void viewCallck(unsigned char* buffer, unsigned long len)
 {
@@ -178,4 +177,3 @@ void uninitQueue()
     malloc_trim(0);
 }
 
-} // namespace FramePipeline

@@ -59,9 +59,7 @@ constexpr unsigned int kQuarterScalePixels = 921600;
 // GUI thread, no stream running: fixes the format and size the capture thread uses.
 void setStreamParameters(const QString& pixelFormat, int width, int height);
 
-// The pipeline's functions. They live in a namespace because the capture
-// library's header already uses the name viewCallck for the callback's type.
-namespace FramePipeline {
+// The pipeline's file-scope functions.
 
 // Capture thread: the frame callback handed to StartCapture. Drops the frame
 // while another waits for the GUI.
@@ -75,6 +73,5 @@ RGBdata getRgbData();
 // GUI thread, capture stopped: frees the queued frames' buffers.
 void uninitQueue();
 
-} // namespace FramePipeline
 
 #endif // TAVIK_FRAMEPIPELINE_H

@@ -34,7 +34,7 @@ QByteArray documentJpeg(int w, int h)
 
 void takeQueuedFrame()
 {
-    const RGBdata frame = FramePipeline::getRgbData();
+    const RGBdata frame = getRgbData();
     free(frame.m_data);
     g_currentInfo.getImageOk = false;
 }
@@ -48,7 +48,7 @@ void BM_JpegFrame(benchmark::State& state)
     setStreamParameters(QStringLiteral("JPEG"), w, h);
     flag = deskew ? 1 : 0;
     for (auto _ : state) {
-        FramePipeline::setRgbData(reinterpret_cast<unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
+        setRgbData(reinterpret_cast<unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
         takeQueuedFrame();
     }
     flag = 0;
@@ -61,7 +61,7 @@ void BM_YuyvFrame(benchmark::State& state)
     QByteArray yuyv(w * h * 2, char(128));
     setStreamParameters(QStringLiteral("YUYV"), w, h);
     for (auto _ : state) {
-        FramePipeline::setRgbData(reinterpret_cast<unsigned char*>(yuyv.data()), static_cast<unsigned long>(yuyv.size()));
+        setRgbData(reinterpret_cast<unsigned char*>(yuyv.data()), static_cast<unsigned long>(yuyv.size()));
         takeQueuedFrame();
     }
 }

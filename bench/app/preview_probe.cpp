@@ -36,9 +36,9 @@
 
 namespace {
 
-using StartCaptureFn = int (*)(int, viewCallck);
+using StartCaptureFn = int (*)(int, FrameCallback);
 
-viewCallck s_realCallback = nullptr;         // set before the stream starts
+FrameCallback s_realCallback = nullptr;         // set before the stream starts
 std::atomic<long long> s_pendingCaptureNs{0}; // capture time of the frame in flight
 std::atomic<long> s_framesDelivered{0};
 std::atomic<long long> s_photoFrameNs{0};     // handling time of the frame that served a photo
@@ -83,7 +83,7 @@ double residentMb()
 
 } // namespace
 
-extern "C" int StartCapture(int handle, viewCallck callback)
+extern "C" int StartCapture(int handle, FrameCallback callback)
 {
     static auto real = reinterpret_cast<StartCaptureFn>(dlsym(RTLD_NEXT, "StartCapture"));
     s_realCallback = callback;

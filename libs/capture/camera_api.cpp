@@ -117,7 +117,7 @@ int Video_SetParam(int handle, const char* formatName, int width, int height)
     return session->setParam(formatName, width, height) ? 0 : -1;
 }
 
-int StartCapture(int handle, viewCallck callback)
+int StartCapture(int handle, FrameCallback callback)
 {
     std::shared_ptr<CaptureSession> session = sessionOf(handle);
     if (!session)

@@ -47,7 +47,7 @@ bool CaptureSession::setParam(const std::string& format, int width, int height)
     return m_stream->setParam(format, width, height);
 }
 
-bool CaptureSession::start(viewCallck callback)
+bool CaptureSession::start(FrameCallback callback)
 {
     if (!callback || m_wakeFd < 0 || onCaptureThread())
         return false;

@@ -23,7 +23,7 @@ public:
     CaptureSession& operator=(const CaptureSession&) = delete;
 
     bool setParam(const std::string& format, int width, int height);
-    bool start(viewCallck callback);
+    bool start(FrameCallback callback);
     // Once it returns on the GUI thread no callback runs or follows. On the
     // capture thread it only flags the stop; the join happens later.
     void stop();
@@ -45,7 +45,7 @@ private:
     std::unique_ptr<CameraStream> m_stream;
     std::thread m_thread;
     // Written on the GUI thread before the thread starts, read on it after.
-    viewCallck m_callback = nullptr;
+    FrameCallback m_callback = nullptr;
     bool m_streaming = false;
     // Checked before every callback; set by stop() from either thread.
     std::atomic<bool> m_stop{false};

@@ -45,7 +45,7 @@ typedef struct VideoDeviceData {
  * A null buffer with len 19 reports that the open camera was lost; the report
  * repeats about every 200 ms until StopCapture().
  */
-typedef void (*viewCallck)(unsigned char* buffer, unsigned long len);
+typedef void (*FrameCallback)(unsigned char* buffer, unsigned long len);
 
 /* Enumerates cameras. Returns the number found, or negative when none. */
 int initVideoData(void);
@@ -70,7 +70,7 @@ int Video_Open(const char* devPath);
 /* Sets format and size; -1 unless the driver delivers exactly these. */
 int Video_SetParam(int handle, const char* formatName, int width, int height);
 /* Starts delivery to callback on the library's thread; returns at once. */
-int StartCapture(int handle, viewCallck callback);
+int StartCapture(int handle, FrameCallback callback);
 /* Once it returns, no callback runs or follows. From inside the callback it
  * only flags the stop; the thread is joined at the next start or close. */
 int StopCapture(int handle);

@@ -49,9 +49,9 @@ private:
         const auto len = static_cast<unsigned long>(frame.size());
         std::thread capture([=] {
             if (throughCallback)
-                FramePipeline::viewCallck(bytes, len);
+                viewCallck(bytes, len);
             else
-                FramePipeline::setRgbData(bytes, len);
+                setRgbData(bytes, len);
         });
         capture.join();
     }
@@ -134,7 +134,7 @@ private slots:
         QFETCH(int, length);
         setStreamParameters(QStringLiteral("JPEG"), 640, 480);
         if (nullBuffer)
-            FramePipeline::setRgbData(nullptr, static_cast<unsigned long>(length));
+            setRgbData(nullptr, static_cast<unsigned long>(length));
         else
             feed(QByteArray("\xFF\xD8", length));
         QVERIFY(g_imageQueue.isEmpty());
