@@ -78,6 +78,10 @@ std::vector<cv::Point> simplifiedHull(const std::vector<cv::Point>& hull, cv::Si
     return poly;
 }
 
+// Line source limits: lines kept, and quadrilaterals proposed from them.
+constexpr size_t kMaxLines = 18;
+constexpr size_t kMaxLineQuads = 160;
+
 } // namespace
 
 CandidateFinder::CandidateFinder(const cv::Mat& planes, const cv::Mat& sat)
@@ -316,7 +320,7 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
         }
         if (!repeat)
             lines.push_back(l);
-        if (lines.size() >= 22)
+        if (lines.size() >= kMaxLines)
             break;
     }
     auto toLine = [](const cv::Vec2f& l) {
@@ -342,8 +346,8 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
                 pairs.emplace_back(i, j);
         }
     }
+    // Pairs come strongest lines first, so the cap keeps the likeliest.
     std::vector<Quad> out;
-    const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
     for (size_t p = 0; p < pairs.size(); ++p) {
         for (size_t q = p + 1; q < pairs.size(); ++q) {
             const float cross = angleOf(lines[pairs[p].first], lines[pairs[q].first]);
@@ -365,8 +369,10 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
             for (const cv::Point2f& c : quad.p)
                 inReach = inReach && c.x > -0.5f * size.width && c.x < 1.5f * size.width
                     && c.y > -0.5f * size.height && c.y < 1.5f * size.height;
-            if (inReach && !nearDuplicate(quad, out, tolerance))
+            if (inReach)
                 out.push_back(quad);
+            if (out.size() >= kMaxLineQuads)
+                return out;
         }
     }
     return out;

@@ -24,6 +24,9 @@ constexpr float kSmallArea = 0.3f;
 // Range of the weakest step counted as an edge (plane levels).
 constexpr float kMinStepFloor = 2.0f;
 constexpr float kMinStepCeiling = 4.0f;
+// A previous outline is kept without a new search when it scores this well.
+constexpr float kTrackScore = 0.8f;
+constexpr float kTrackMinSupport = 0.6f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -79,7 +82,7 @@ int DocumentDetector::workFactor(cv::Size size)
     return std::max(1, std::max(size.width, size.height) / kWorkSide);
 }
 
-bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace)
+bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace, const Quad* hint)
 {
     if (rgb.empty() || rgb.type() != CV_8UC3 || rgb.cols < 16 || rgb.rows < 16)
         return false;
@@ -102,7 +105,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
     }
 
-    const std::vector<Quad> candidates = CandidateFinder(planes, sat).find();
     const EdgeSampler sampler(planes, false);
     const SideRefiner wide(sampler, 8, 4.0f);
     const SideRefiner fine(sampler, 3, 4.0f);
@@ -122,6 +124,18 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (trace)
             trace->push_back(Trace{c, q, scored.back().second});
     };
+    // A page found in the previous frame is usually still there: when its
+    // outline holds up, the proposals are not needed.
+    bool tracked = false;
+    if (hint) {
+        Quad small;
+        for (int i = 0; i < 4; ++i)
+            small.p[i] = (hint->p[i] + cv::Point2f(0.5f, 0.5f)) / static_cast<float>(factor) - cv::Point2f(0.5f, 0.5f);
+        judge(small);
+        const CandidateScorer::Score& s = scored.back().second;
+        tracked = s.total >= kTrackScore && s.minSupport >= kTrackMinSupport;
+    }
+    const std::vector<Quad> candidates = tracked ? std::vector<Quad>() : CandidateFinder(planes, sat).find();
     // Full judgement is the costly part: rank the proposals as they stand
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
@@ -138,15 +152,21 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
             && s.second.area >= kSmallArea;
     });
-    if (!convinced) {
+    if (!convinced && !tracked) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
                 judged.push_back(s.first);
         }
+        // With a small convincing outline already, only outlines around it
+        // (its page) are of interest.
         ranked.clear();
-        for (const Quad& q : CandidateFinder(planes, sat).findFromLines(judged))
-            ranked.emplace_back(scorer.score(q).total, q);
+        for (const Quad& q : CandidateFinder(planes, sat).findFromLines(judged)) {
+            const bool aroundAll = std::all_of(judged.begin(), judged.end(),
+                                               [&q](const Quad& j) { return encloses(q, j); });
+            if (aroundAll)
+                ranked.emplace_back(scorer.score(q).total, q);
+        }
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
         for (size_t i = 0; i < ranked.size() && i < kJudged && ranked[i].first > 0; ++i)

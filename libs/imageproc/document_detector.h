@@ -27,8 +27,11 @@ public:
 
     // `rgb`: packed RGB888 (CV_8UC3, any stride). False when no outline is
     // convincing enough to be a page. With `trace`, every proposal is
-    // reported there (work-scale pixels).
-    static bool find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace = nullptr);
+    // reported there (work-scale pixels). With `hint` (an outline found in
+    // the previous preview frame) that outline is checked first and, if it
+    // still fits the picture well, kept without a new search.
+    static bool find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace = nullptr,
+                     const Quad* hint = nullptr);
 
     // The integer downscale factor used for a picture of this size.
     static int workFactor(cv::Size size);

@@ -84,8 +84,10 @@ bool copyOf(const unsigned char* data, int length, unsigned char** out, int* out
 // Preview detection through the outline steadier.
 bool previewOutline(const cv::Mat& rgb, Quad* shown)
 {
+    Quad previous;
+    const bool hinted = previewTracker().hint(rgb.size(), &previous);
     DocumentDetector::Result found;
-    const bool ok = DocumentDetector::find(rgb, &found);
+    const bool ok = DocumentDetector::find(rgb, &found, nullptr, hinted ? &previous : nullptr);
     return previewTracker().update(ok, found.quad, rgb.size(), shown);
 }
 

@@ -46,6 +46,16 @@ bool PreviewTracker::update(bool found, const Quad& detected, cv::Size size, Qua
     return true;
 }
 
+bool PreviewTracker::hint(cv::Size size, Quad* outline)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_frames;
+    if (!m_has || size != m_size || m_frames % kFullSearchEvery == 0)
+        return false;
+    *outline = m_shown;
+    return true;
+}
+
 void PreviewTracker::reset()
 {
     std::lock_guard<std::mutex> lock(m_mutex);

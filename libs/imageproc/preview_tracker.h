@@ -21,6 +21,14 @@ public:
     // returns in *shown the outline to draw; false when none is to be drawn.
     bool update(bool found, const Quad& detected, cv::Size size, Quad* shown);
 
+    // The outline shown last for pictures of `size`, to be checked first in
+    // the next frame; false when there is none or when this frame is due
+    // for a full search (every kFullSearchEvery frames, so that a better
+    // outline, such as the page around a picture first taken for it, wins).
+    bool hint(cv::Size size, Quad* outline);
+
+    static constexpr int kFullSearchEvery = 6;
+
     void reset();
 
 private:
@@ -29,6 +37,7 @@ private:
     Quad m_shown;
     int m_missed = 0;
     cv::Size m_size;
+    int m_frames = 0;
 };
 
 #endif
