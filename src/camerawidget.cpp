@@ -1,5 +1,6 @@
 #include "camerawidget.h"
 
+#include "cameraaccess.h"
 #include "framepipeline.h"
 #include "imageprocloader.h"
 #include "pdfcomposer.h"
@@ -20,13 +21,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-// The line shown in the preview while no camera is listed.
-const char* const kNoCameraHint = QT_TRANSLATE_NOOP("Dialog", "未找到摄像头，请连接后点击“初始化摄像头数据”");
-
-} // namespace
 
 // ---- construction and shutdown
 
@@ -161,7 +155,10 @@ void cameraWidget::initDataByVideo()
 
 void cameraWidget::showNoCameraHint()
 {
-    ui->label->setText(QCoreApplication::translate("Dialog", kNoCameraHint));
+    const CameraAccess::NodeState state = CameraAccess::nodeState(QStringLiteral("/dev"));
+    if (state == CameraAccess::NodeState::NoPermission)
+        puts("video nodes present but none may be opened: user not in group video");
+    ui->label->setText(CameraAccess::emptyListHint(state));
 }
 
 void cameraWidget::initDevNameWidget()

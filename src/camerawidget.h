@@ -79,6 +79,8 @@ private:
     void initFrmSizeWidget(const PixelFormat* formatNode);
     void ChangeDevHandle();
     void initDataByVideo();
+    // GUI thread: says in the preview why no camera is listed (none plugged
+    // in, or cameras the user may not open) and what to do.
     void showNoCameraHint();
     VideoDeviceData* currentDevice() const;
 

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Checks the package that `cpack -G DEB` left in the build folder: control
+# fields, files (the same as `cmake --install` lays out), no maintainer
+# scripts; then installs it, starts the installed program offscreen with the
+# virtual camera, lets a Qt plugin close its window, and removes it again.
+#
+# It installs with dpkg -i when that cannot disturb the machine: as root, with
+# the dependencies present and nothing of the package there yet; the package
+# is purged at the end and the test checks that nothing of it is left.
+# Otherwise (or with TAVIK_PACKAGE_TEST=unpack) it unpacks with dpkg -x into
+# a scratch root, where the program finds its image-processing library on the
+# second search path, ./lib, instead of the first.
+#
+#   check_package.sh BUILD_DIR PLUGIN_DIR CMAKE
+set -uo pipefail
+build=$1 plugins=$2 cmake=$3
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+pass() { echo "ok: $*"; }
+
+debs=("$build"/tavikapp_1.0.0_*.deb)
+deb=${debs[0]}
+[[ -f $deb ]] || { echo "FAIL: no tavikapp_1.0.0_*.deb in $build (run cpack -G DEB there)"; exit 1; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavik-package.XXXXXX")
+installed=0
+cleanup() {
+    if [[ $installed -eq 1 ]]; then dpkg --purge tavikapp >/dev/null 2>&1; fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+expected_files() {
+    printf '%s\n' opt/tavikApp/tavikApp opt/tavikApp/libcamera.so opt/tavikApp/lib/libImageProc.so \
+        usr/bin/tavikApp usr/share/applications/tavikApp.desktop \
+        usr/share/icons/hicolor/scalable/apps/tavikApp.svg
+    for n in 16 24 32 48 64 128 256; do echo "usr/share/icons/hicolor/${n}x${n}/apps/tavikApp.png"; done
+}
+
+# ---- control fields
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ $(field Package) == tavikapp ]] || fail "Package is '$(field Package)'"
+[[ $(field Version) == 1.0.0 ]] || fail "Version is '$(field Version)'"
+[[ $(field Section) == graphics ]] || fail "Section is '$(field Section)'"
+[[ -n $(field Maintainer) ]] || fail "no Maintainer"
+depends=$(field Depends)
+for dep in libqt5widgets5 libqt5gui5 libqt5core5a libjpeg62-turbo libopencv-core406 libopencv-imgproc406 \
+           "fonts-wqy-microhei | fonts-noto-cjk" xdg-utils; do
+    [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "Depends lacks '$dep': $depends"
+done
+pass "control fields; Depends: $depends"
+
+# Maintainer scripts or conffiles would leave things dpkg --purge does not list.
+extra=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -Ev '^(|control|md5sums)$')
+[[ -z $extra ]] || fail "control archive holds more than control and md5sums: $extra"
+
+# ---- files: the package and cmake --install agree
+packaged=$(dpkg-deb -c "$deb" | awk '$1 ~ /^-/ {print $NF}' | sed 's|^\./||' | sort)
+[[ $packaged == "$(expected_files | sort)" ]] || fail "package files differ:"$'\n'"$packaged"
+DESTDIR="$scratch/stage" "$cmake" --install "$build" --prefix / >/dev/null || fail "cmake --install failed"
+staged=$(cd "$scratch/stage" && find . -type f | sed 's|^\./||' | sort)
+[[ $staged == "$packaged" ]] || fail "cmake --install lays out other files:"$'\n'"$staged"
+pass "package files = cmake --install files ($(wc -l <<<"$packaged"))"
+
+# ---- install
+missing_dependencies() {
+    local group alt name found
+    IFS=',' read -ra groups <<<"$depends"
+    for group in "${groups[@]}"; do
+        found=0
+        IFS='|' read -ra alts <<<"$group"
+        for alt in "${alts[@]}"; do
+            name=$(sed 's/([^)]*)//; s/[[:space:]]//g; s/:any$//' <<<"$alt")
+            if dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed"; then
+                found=1
+                break
+            fi
+        done
+        [[ $found -eq 1 ]] || echo -n "${group# } "
+    done
+}
+
+why_unpack=""
+if [[ ${TAVIK_PACKAGE_TEST:-} == unpack ]]; then
+    why_unpack="TAVIK_PACKAGE_TEST=unpack"
+elif [[ $(id -u) -ne 0 ]]; then
+    why_unpack="not root"
+elif [[ -n $(dpkg-query -W -f='${db:Status-Status}' tavikapp 2>/dev/null | grep -v not-installed) ]]; then
+    why_unpack="tavikapp is already installed"
+elif [[ -e /opt/tavikApp || -e /usr/bin/tavikApp || -e /usr/share/applications/tavikApp.desktop ]]; then
+    why_unpack="/opt/tavikApp or the launcher is already there"
+else
+    missing=$(missing_dependencies)
+    [[ -z $missing ]] || why_unpack="dependencies not installed: $missing"
+fi
+
+if [[ -z $why_unpack ]]; then
+    if ! dpkg -i "$deb" >"$scratch/dpkg.log" 2>&1; then
+        installed=1
+        cat "$scratch/dpkg.log"
+        fail "dpkg -i"
+        exit 1
+    fi
+    installed=1
+    root=""
+    pass "installed with dpkg -i"
+else
+    dpkg -x "$deb" "$scratch/root" || { fail "dpkg -x"; exit 1; }
+    root="$scratch/root"
+    pass "unpacked into a scratch root ($why_unpack)"
+fi
+
+# ---- installed layout
+while read -r f; do
+    [[ -f $root/$f ]] || fail "missing /$f"
+done < <(expected_files)
+[[ -x $root/usr/bin/tavikApp ]] || fail "launcher not executable"
+grep -q '^exec /opt/tavikApp/tavikApp "\$@"$' "$root/usr/bin/tavikApp" || fail "launcher does not start /opt/tavikApp/tavikApp"
+desktop="$root/usr/share/applications/tavikApp.desktop"
+for line in 'Type=Application' 'Name=塔维克高拍仪软件' 'Exec=tavikApp' 'Icon=tavikApp' 'Categories=Office;Scanning;Graphics;'; do
+    grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate"
+fi
+for n in 16 24 32 48 64 128 256; do
+    # PNG: signature, IHDR length and type, then width and height (big-endian).
+    read -r w h < <(od -An -tu4 --endian=big -j16 -N8 "$root/usr/share/icons/hicolor/${n}x${n}/apps/tavikApp.png")
+    [[ "$w x $h" == "$n x $n" ]] || fail "icon ${n}x${n} is ${w}x${h}"
+done
+pass "installed layout, desktop entry, icon sizes"
+
+# ---- start the installed program, close its window
+mkdir -p "$scratch/cwd" "$scratch/tmp"
+if [[ -z $root ]]; then
+    program=(tavikApp)          # the launcher, found on PATH
+    cwd="$scratch/cwd"          # no ./lib here: only the first search path can work
+    imageproc=/opt/tavikApp/lib/libImageProc.so
+else
+    program=("$root/opt/tavikApp/tavikApp")
+    cwd="$root/opt/tavikApp"    # ./lib/libImageProc.so, the second search path
+    imageproc="$root/opt/tavikApp/lib/libImageProc.so"
+    [[ -f /opt/tavikApp/lib/libImageProc.so ]] && imageproc=/opt/tavikApp/lib/libImageProc.so
+fi
+out=$(cd "$cwd" && env PATH="/usr/local/bin:/usr/bin:/bin" TMPDIR="$scratch/tmp" \
+    QT_QPA_PLATFORM=offscreen TAVIK_VIRTUAL_CAMERA=1 \
+    QT_PLUGIN_PATH="$plugins" QT_QPA_GENERIC_PLUGINS=tavikwindowcloser:2000 \
+    timeout 30 "${program[@]}" 2>"$scratch/stderr")
+code=$?
+echo "$out" | sed 's/^/  program: /'
+[[ $code -eq 0 ]] || { fail "program ended with status $code"; tail -5 "$scratch/stderr"; }
+grep -qxF "window=塔维克高拍仪软件v1.0.0" <<<"$out" || fail "no window titled 塔维克高拍仪软件v1.0.0 after 2 s"
+grep -qxF "imageproc=$imageproc" <<<"$out" || fail "libImageProc.so not mapped from $imageproc"
+grep -qxF "camera=$root/opt/tavikApp/libcamera.so" <<<"$out" || fail "libcamera.so not mapped from beside the program"
+[[ $status -eq 0 ]] && pass "installed program came up, found its libraries, exited with status 0"
+
+# ---- remove
+if [[ $installed -eq 1 ]]; then
+    dpkg --purge tavikapp >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg --purge"; }
+    installed=0
+    while read -r f; do
+        [[ ! -e /$f ]] || fail "/$f left after purge"
+    done < <(expected_files)
+    [[ ! -e /opt/tavikApp ]] || fail "/opt/tavikApp left after purge"
+    [[ -z $(dpkg -L tavikapp 2>/dev/null) ]] || fail "dpkg -L tavikapp still lists files"
+    [[ $status -eq 0 ]] && pass "purged: nothing of the package left"
+fi
+
+exit $status
