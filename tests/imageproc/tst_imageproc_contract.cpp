@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -86,6 +87,7 @@ private slots:
     void jpgRotate_returnsExactCopy_whenNoPage();
     void jpgDrawLine_returnsDecodableFrameOfSameSize();
     void rawCrop_returnsPackedPage();
+    void rawDrawLine_staysCorrect_whenCalledFromTwoThreads();
 };
 
 void ImageProcContract::jpegFunctions_failWithNullOutput_onBadData_data()
@@ -310,5 +312,25 @@ void ImageProcContract::rawCrop_returnsPackedPage()
     QVERIFY(centre > 220);
 }
 
-QTEST_MAIN(ImageProcContract)
+void ImageProcContract::rawDrawLine_staysCorrect_whenCalledFromTwoThreads()
+{
+    // Calls come from the capture thread; one from elsewhere must not
+    // corrupt the outline history (run under the thread sanitizer too).
+    const QPolygonF page({{60, 40}, {260, 40}, {260, 200}, {60, 200}});
+    const std::vector<unsigned char> frame = rgbOf(pageScene(320, 240, page));
+    int drawn[2] = {0, 0};
+    auto work = [&](int who) {
+        for (int i = 0; i < 15; ++i) {
+            std::vector<unsigned char> copy = frame;
+            drawn[who] += RAW_DrawLine(copy.data(), 320, 960, 240, 1, 2) == 1 ? 1 : 0;
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    QCOMPARE(drawn[0], 15);
+    QCOMPARE(drawn[1], 15);
+}
+
+QTEST_GUILESS_MAIN(ImageProcContract)
 #include "tst_imageproc_contract.moc"
