@@ -72,11 +72,18 @@ bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
     // is already there 4 pixels apart. A soft shadow or lighting ramp is not.
     const float minStep = m_minStep;
     auto sharp = [minStep](float near, float wide) { return near >= minStep && near >= kSharpness * wide; };
+    // Only planes that carry the side's step on average count: on a woven
+    // or grained desk every plane flickers, and some plane would pass by
+    // chance almost anywhere.
+    const float strongest = std::max(std::abs(mean[0]), std::max(std::abs(mean[1]), std::abs(mean[2])));
+    bool active[kP];
+    for (int c = 0; c < kP; ++c)
+        active[c] = std::abs(mean[c]) >= 0.5f * strongest;
     int hits = 0;
     for (const Sample& x : taken) {
         bool hit = false;
         for (int c = 0; c < kP; ++c)
-            hit = hit || sharp(x.narrow[c] * sign[c], x.wide[c] * sign[c]);
+            hit = hit || (active[c] && sharp(x.narrow[c] * sign[c], x.wide[c] * sign[c]));
         hits += hit ? 1 : 0;
     }
     *support = static_cast<float>(hits) / taken.size();

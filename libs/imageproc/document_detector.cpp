@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace {
 
 // Longest side of the picture proposals are made on.
 constexpr int kWorkSide = 400;
+constexpr int kHalvedFrom = 480;
 // Lowest score taken as a page; set on the development scenes.
 constexpr float kAcceptScore = 0.62f;
 constexpr float kAcceptMinSupport = 0.3f;
@@ -79,7 +81,12 @@ bool encloses(const Quad& outer, const Quad& inner)
 
 int DocumentDetector::workFactor(cv::Size size)
 {
-    return std::max(1, std::max(size.width, size.height) / kWorkSide);
+    const int side = std::max(size.width, size.height);
+    // Previews from 480 pixels up are halved as well: the sides are fitted
+    // again at full size, and the preview must keep up with the camera.
+    if (side >= kHalvedFrom && side < 2 * kWorkSide)
+        return 2;
+    return std::max(1, side / kWorkSide);
 }
 
 bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace, const Quad* hint)
@@ -106,7 +113,11 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     }
 
     const EdgeSampler sampler(planes, false);
-    const SideRefiner wide(sampler, 8, 4.0f);
+    // The wide search reaches 2% of the picture's diagonal (8 pixels at the
+    // usual work size): far enough for a poorly placed proposal, not so far
+    // that a printed rule near the edge takes the side.
+    const int reach = std::clamp(static_cast<int>(0.02 * std::hypot(planes.cols, planes.rows)), 4, 8);
+    const SideRefiner wide(sampler, reach, 4.0f);
     const SideRefiner fine(sampler, 3, 4.0f);
     const CandidateScorer scorer(sampler, minStepFor(planes));
     std::vector<std::pair<Quad, CandidateScorer::Score>> scored;
