@@ -209,6 +209,7 @@ int main(int argc, char** argv)
     put("jpeg_decompress", "progressive-48x32-scale4", cat({4, 0x10, 0x00, 0x00}, progressive));
     put("jpeg_decompress", "restarts-48x32-scale8", cat({8, 0x10, 0x00, 0x00}, restarts));
     put("jpeg_decompress", "baseline-output-one-row-short", cat({1, 0x00, 0x02, 0xD0}, baseline));
+    put("jpeg_decompress", "no-huffman-tables-16x16-scale1", cat({1, 0x10, 0x00, 0x00}, noTables));
 
     // imageproc_raw: export, size mode, width, height, stride slack, colour,
     // thickness, background, page colour, corners (x, y) + 20.
@@ -227,6 +228,7 @@ int main(int argc, char** argv)
     put("imageproc_jpeg", "drawline-160x120-page", cat({0, 2, 3 + 3}, pageJpeg));
     put("imageproc_jpeg", "rotate-160x120-page", cat({1, 1, 3 + 3}, pageJpeg));
     put("imageproc_jpeg", "rotate-16x16-no-page", cat({1, 1, 3}, baseline));
+    put("imageproc_jpeg", "drawline-160x120-no-huffman-tables", cat({0, 4, 3 + 8}, withoutHuffmanTables(pageJpeg)));
 
     // capture_repair_jpeg: frame bytes.
     put("capture_repair_jpeg", "baseline-16x16", baseline);
