@@ -78,9 +78,86 @@ std::vector<cv::Point> simplifiedHull(const std::vector<cv::Point>& hull, cv::Si
     return poly;
 }
 
+// The quadrilateral bounded by four lines taken in turn; false unless it is
+// convex, big enough and its corners within half a picture of the frame.
+bool quadFromLines(const Line2 sides[4], cv::Size size, double minArea, Quad* out)
+{
+    Quad quad;
+    for (int i = 0; i < 4; ++i) {
+        if (!quad_geometry::intersect(sides[i], sides[(i + 1) % 4], &quad.p[i]))
+            return false;
+    }
+    quad = quad_geometry::ordered(quad);
+    if (!quad_geometry::isConvex(quad) || std::abs(quad_geometry::signedArea(quad)) < minArea)
+        return false;
+    for (const cv::Point2f& c : quad.p) {
+        if (c.x < -0.5f * size.width || c.x > 1.5f * size.width || c.y < -0.5f * size.height
+            || c.y > 1.5f * size.height)
+            return false;
+    }
+    *out = quad;
+    return true;
+}
+
+// Text rows, table rules and picture borders run parallel to a page's sides,
+// so in each of the two main directions the page's sides are the outermost
+// lines. Proposes the quadrilaterals of the outermost (and next outermost)
+// lines of the two strongest, roughly perpendicular directions.
+void addOutermost(const std::vector<cv::Vec2f>& lines, cv::Size size, double minArea,
+                  std::vector<Quad>* out)
+{
+    constexpr int kBins = 45;  // 4 degrees each
+    float votes[kBins] = {0};
+    for (size_t i = 0; i < lines.size(); ++i)
+        votes[static_cast<int>(lines[i][1] / CV_PI * kBins) % kBins] += 1.0f / (1 + 0.05f * i);
+    auto spread = [&](int b) { return votes[(b + kBins - 1) % kBins] + votes[b] + votes[(b + 1) % kBins]; };
+    int first = 0;
+    for (int b = 1; b < kBins; ++b)
+        first = spread(b) > spread(first) ? b : first;
+    int second = -1;
+    for (int b = 0; b < kBins; ++b) {
+        const int apart = std::min(std::abs(b - first), kBins - std::abs(b - first));
+        if (apart >= kBins / 3 && (second < 0 || spread(b) > spread(second)))
+            second = b;
+    }
+    if (second < 0 || spread(second) == 0)
+        return;
+    // Lines of one direction as offsets along its normal, outermost first.
+    auto family = [&](int bin) {
+        const float theta = static_cast<float>((bin + 0.5) * CV_PI / kBins);
+        const cv::Point2f n(std::cos(theta), std::sin(theta));
+        std::vector<std::pair<float, Line2>> members;
+        for (const cv::Vec2f& l : lines) {
+            float d = std::abs(l[1] - theta);
+            d = std::min(d, static_cast<float>(CV_PI) - d);
+            if (d > 6 * CV_PI / 180)
+                continue;
+            const cv::Point2f ln(std::cos(l[1]), std::sin(l[1]));
+            const float rho = ln.dot(n) >= 0 ? l[0] : -l[0];
+            members.emplace_back(rho, Line2{ln * l[0], cv::Point2f(-ln.y, ln.x)});
+        }
+        std::sort(members.begin(), members.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        return members;
+    };
+    const auto a = family(first), b = family(second);
+    if (a.size() < 2 || b.size() < 2)
+        return;
+    const size_t na = a.size(), nb = b.size();
+    for (size_t i = 0; i < 2 && i < na; ++i)
+        for (size_t j = 0; j < 2 && j + 1 + i < na; ++j)
+            for (size_t k = 0; k < 2 && k < nb; ++k)
+                for (size_t m = 0; m < 2 && m + 1 + k < nb; ++m) {
+                    const Line2 sides[4] = {a[i].second, b[k].second, a[na - 1 - j].second, b[nb - 1 - m].second};
+                    Quad q;
+                    if (quadFromLines(sides, size, minArea, &q))
+                        out->push_back(q);
+                }
+}
+
 // Line source limits: lines kept, and quadrilaterals proposed from them.
 constexpr size_t kMaxLines = 18;
 constexpr size_t kMaxLineQuads = 160;
+constexpr size_t kMaxOutermostLines = 60;
 
 } // namespace
 
@@ -346,8 +423,12 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
                 pairs.emplace_back(i, j);
         }
     }
-    // Pairs come strongest lines first, so the cap keeps the likeliest.
     std::vector<Quad> out;
+    if (found.size() > kMaxOutermostLines)
+        found.resize(kMaxOutermostLines);
+    addOutermost(found, size, m_minArea, &out);
+    // Pairs come strongest lines first, so the cap keeps the likeliest.
+
     for (size_t p = 0; p < pairs.size(); ++p) {
         for (size_t q = p + 1; q < pairs.size(); ++q) {
             const float cross = angleOf(lines[pairs[p].first], lines[pairs[q].first]);
@@ -356,20 +437,7 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
             const Line2 sides[4] = {toLine(lines[pairs[p].first]), toLine(lines[pairs[q].first]),
                                     toLine(lines[pairs[p].second]), toLine(lines[pairs[q].second])};
             Quad quad;
-            bool ok = true;
-            for (int i = 0; i < 4 && ok; ++i)
-                ok = quad_geometry::intersect(sides[i], sides[(i + 1) % 4], &quad.p[i]);
-            if (!ok)
-                continue;
-            quad = quad_geometry::ordered(quad);
-            if (!quad_geometry::isConvex(quad)
-                || std::abs(quad_geometry::signedArea(quad)) < m_minArea)
-                continue;
-            bool inReach = true;
-            for (const cv::Point2f& c : quad.p)
-                inReach = inReach && c.x > -0.5f * size.width && c.x < 1.5f * size.width
-                    && c.y > -0.5f * size.height && c.y < 1.5f * size.height;
-            if (inReach)
+            if (quadFromLines(sides, size, m_minArea, &quad))
                 out.push_back(quad);
             if (out.size() >= kMaxLineQuads)
                 return out;

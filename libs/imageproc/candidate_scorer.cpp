@@ -54,9 +54,13 @@ bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
     for (int i = 0; i < samples; ++i) {
         const float t = 0.06f + 0.88f * (i + 0.5f) / samples;
         Sample x;
-        if (m_sampler.step(a + d * t, outward, 2.0f, 1.5f, x.narrow)
-            && m_sampler.step(a + d * t, outward, 6.0f, 1.5f, x.wide))
-            taken.push_back(x);
+        if (!m_sampler.step(a + d * t, outward, 2.0f, 1.5f, x.narrow))
+            continue;
+        // Close to the frame edge only the narrow step can be seen; it then
+        // stands for the wide one.
+        if (!m_sampler.step(a + d * t, outward, 6.0f, 1.5f, x.wide))
+            std::copy(x.narrow, x.narrow + kP, x.wide);
+        taken.push_back(x);
     }
     // A side mostly off the picture (page running out of frame) is not
     // judged.

@@ -92,8 +92,9 @@ bool EdgeSampler::step(cv::Point2f p, cv::Point2f normal, float offset, float ha
 {
     const cv::Point2f tangent(-normal.y, normal.x);
     const cv::Point2f out = p + normal * offset, in = p - normal * offset;
-    const float margin = halfLength + 1.0f;
-    if (!contains(out, margin) || !contains(in, margin))
+    // Both sides must be seen; only the tangent spread may clip at the
+    // frame edge (where the edge pixels repeat).
+    if (!contains(out, 0.5f) || !contains(in, 0.5f))
         return false;
     float sum[kPlanes] = {0, 0, 0}, a[kPlanes], b[kPlanes];
     int n = 0;
