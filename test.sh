@@ -39,7 +39,7 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 if build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIK_SANITIZE=address -DTAVIK_BUILD_BENCH=OFF; then
-    (cd build-asan && ctest --output-on-failure -j "$jobs" "$@") || status=1
+    (cd build-asan && ctest --output-on-failure -j "$jobs" -LE packaging "$@") || status=1
 else
     status=1
 fi
