@@ -182,6 +182,8 @@ void ImageProcContract::findDocument_returnsCornersClockwiseFromTopLeft_data()
     QTest::newRow("turned") << QPolygonF({{110, 30}, {260, 80}, {215, 215}, {65, 165}}) << 1.5;
     QTest::newRow("in perspective")
         << QPolygonF({{90, 40}, {230, 55}, {250, 205}, {70, 190}}) << 1.5;
+    QTest::newRow("nearly filling the frame")
+        << QPolygonF({{8, 6}, {312, 9}, {310, 233}, {6, 231}}) << 1.5;
     // The top-right corner lies off the frame: it comes from the side lines.
     QTest::newRow("corner off frame")
         << QPolygonF({{120, 60}, {332, 75}, {310, 200}, {110, 185}}) << 3.0;
