@@ -16,7 +16,6 @@ namespace {
 
 // Longest side of the picture proposals are made on.
 constexpr int kWorkSide = 400;
-constexpr int kHalvedFrom = 480;
 // Lowest score taken as a page; set on the development scenes.
 constexpr float kAcceptScore = 0.62f;
 constexpr float kAcceptMinSupport = 0.3f;
@@ -81,12 +80,7 @@ bool encloses(const Quad& outer, const Quad& inner)
 
 int DocumentDetector::workFactor(cv::Size size)
 {
-    const int side = std::max(size.width, size.height);
-    // Previews from 480 pixels up are halved as well: the sides are fitted
-    // again at full size, and the preview must keep up with the camera.
-    if (side >= kHalvedFrom && side < 2 * kWorkSide)
-        return 2;
-    return std::max(1, side / kWorkSide);
+    return std::max(1, std::max(size.width, size.height) / kWorkSide);
 }
 
 bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace, const Quad* hint)
