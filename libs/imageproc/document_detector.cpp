@@ -66,6 +66,15 @@ float minStepFor(const cv::Mat& planes)
     return std::clamp(3.0f * sigma, kMinStepFloor, kMinStepCeiling);
 }
 
+bool insideFrame(const Quad& q, cv::Size size)
+{
+    for (const cv::Point2f& p : q.p) {
+        if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
+            return false;
+    }
+    return true;
+}
+
 bool encloses(const Quad& outer, const Quad& inner)
 {
     const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
@@ -210,7 +219,11 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     for (size_t i = 0; i < scored.size(); ++i) {
         const CandidateScorer::Score& s = scored[i].second;
         const CandidateScorer::Score& w = scored[winner].second;
-        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, 0.6f * w.total)
+        // A faint page may score well below its picture; an outline reaching
+        // off the frame must score nearly as well (its sides are seen only
+        // in part).
+        const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
+        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
             && s.minSupport >= kAcceptMinSupport
             && encloses(scored[i].first, scored[winner].first))
             winner = i;
