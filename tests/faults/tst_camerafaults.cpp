@@ -1,0 +1,251 @@
+// The window with the virtual document camera misbehaving: damaged and
+// truncated frames, and the camera pulled out while a frame waits for the GUI,
+// during a photo's save, during a PDF's composition and at random moments.
+// Each loss warns once and the lists come back with the camera.
+#include "camera_testing.h"
+#include "faultsupport.h"
+#include "mainwidget.h"
+#include "Thumbnail.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <random>
+#include <thread>
+
+using namespace FaultSupport;
+
+class CameraFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWidget* m_window = nullptr; // never deleted: destroying it ends the process
+    BoxCounter* m_boxes = nullptr;
+    Thumbnail* m_strip = nullptr;
+    QTemporaryDir m_dir;
+    int m_losses = 0; // losses caused so far: the warnings expected
+
+    template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QLatin1String(name)); }
+    QComboBox* combo(const char* name) { return child<QComboBox>(name); }
+    QPixmap shown() { return child<QLabel>("label")->pixmap(Qt::ReturnByValue); }
+
+    bool waitForNewFrame(int timeoutMs = 5000)
+    {
+        const qint64 before = shown().cacheKey();
+        return QTest::qWaitFor([&] { return !shown().isNull() && shown().cacheKey() != before; }, timeoutMs);
+    }
+
+    void choose(const QString& format, const QString& size)
+    {
+        combo("comboBox_PixelFormat")->setCurrentText(format);
+        combo("comboBox_FrmSize")->setCurrentText(size);
+        QCOMPARE(combo("comboBox_FrmSize")->currentText(), size);
+    }
+
+    void setDeskew(bool on)
+    {
+        auto* box = child<QCheckBox>("DeskImagecheck");
+        if (box->isChecked() != on)
+            box->click();
+    }
+
+    // Unplugged: one more warning, and the lists are empty.
+    void expectLossHandled()
+    {
+        ++m_losses;
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(kCameraLost), m_losses, 5000);
+        QCOMPARE(combo("comboBox_devName")->count(), 0);
+        QCOMPARE(combo("comboBox_PixelFormat")->count(), 0);
+        QCOMPARE(combo("comboBox_FrmSize")->count(), 0);
+        QVERIFY(g_imageQueue.isEmpty());
+    }
+
+    void replugAndInit()
+    {
+        TavikCam_VirtualReplug();
+        child<QPushButton>("pushButton_initData")->click();
+        QCOMPARE(combo("comboBox_devName")->count(), 1);
+        QCOMPARE(combo("comboBox_PixelFormat")->currentText(), QStringLiteral("JPEG"));
+        QVERIFY(combo("comboBox_FrmSize")->count() > 0);
+    }
+
+    // Busy-waits without running the GUI's events; false on timeout.
+    template <typename Condition> static bool spinUntil(Condition condition, int timeoutMs = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!condition()) {
+            if (clock.elapsed() > timeoutMs)
+                return false;
+            QThread::usleep(200);
+        }
+        return true;
+    }
+
+    static int pdfPages(const QString& path)
+    {
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), {path});
+        if (!pdfinfo.waitForFinished(30000) || pdfinfo.exitCode() != 0)
+            return -1;
+        const QString out = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+        const int at = out.indexOf(QLatin1String("Pages:"));
+        return at < 0 ? -1 : out.mid(at + 6).section(QLatin1Char('\n'), 0, 0).trimmed().toInt();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("TAVIK_VIRTUAL_CAMERA", "1");
+        const char* const nowhere[] = {"/nonexistent/tavik-video0"};
+        TavikCam_SetDeviceNodes(nowhere, 1); // only the virtual camera, whatever is plugged in
+        m_window = new MainWidget;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_boxes = new BoxCounter;
+        m_strip = child<Thumbnail>("listWidget");
+        child<QLineEdit>("lineEdit")->setText(m_dir.path());
+        QVERIFY(waitForNewFrame());
+    }
+
+    void damagedAndTruncatedFrames_previewKeepsRunning_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<bool>("deskew");
+        QTest::newRow("640*480, decoded whole") << "640*480" << false;
+        QTest::newRow("640*480, decoded whole, deskew") << "640*480" << true;
+        QTest::newRow("1920*1080, decoded at a quarter") << "1920*1080" << false;
+        QTest::newRow("1920*1080, decoded at a quarter, deskew") << "1920*1080" << true;
+    }
+
+    void damagedAndTruncatedFrames_previewKeepsRunning()
+    {
+        QFETCH(QString, size);
+        QFETCH(bool, deskew);
+        TavikCam_VirtualSetDamage(10, 10);
+        choose(QStringLiteral("JPEG"), size); // restarts the stream: its first frame is damaged
+        setDeskew(deskew);
+        for (int painted = 0; painted < 30; ++painted)
+            QVERIFY2(waitForNewFrame(), qPrintable(QStringLiteral("stalled after %1 frames").arg(painted)));
+        TavikCam_VirtualSetDamage(0, 0);
+        setDeskew(false);
+        QCOMPARE(combo("comboBox_devName")->count(), 1);
+        QCOMPARE(m_boxes->texts.size(), 0);
+    }
+
+    void loss_whileFrameWaitsForGui()
+    {
+        choose(QStringLiteral("JPEG"), QStringLiteral("640*480"));
+        QVERIFY(waitForNewFrame());
+        // The GUI does not run: the next frame stays queued, and the loss
+        // reports that follow it find a frame in flight.
+        QVERIFY(spinUntil([] { return g_currentInfo.getImageOk.load(); }));
+        TavikCam_VirtualUnplug();
+        QThread::msleep(500);
+        expectLossHandled();
+        replugAndInit();
+        QVERIFY(waitForNewFrame());
+    }
+
+    void loss_duringPhotoSave()
+    {
+        choose(QStringLiteral("JPEG"), QStringLiteral("1920*1080"));
+        combo("comboBox_Pic")->setCurrentIndex(2); // PNG: the slowest writer
+        QVERIFY(waitForNewFrame());
+        const int listed = m_strip->Count();
+        child<QPushButton>("TakePhoto")->click();
+        // The save has begun once its temporary file is there.
+        QVERIFY(spinUntil([this] { return !entriesOf(m_dir.path()).isEmpty(); }));
+        TavikCam_VirtualUnplug();
+        expectLossHandled();
+        QTRY_COMPARE(m_strip->Count(), listed + 1);
+        const QString photo = m_strip->GetFilePaths().constLast();
+        QCOMPARE(entriesOf(m_dir.path()), QStringList{QFileInfo(photo).fileName()});
+        QCOMPARE(QImage(photo).size(), QSize(1920, 1080));
+        combo("comboBox_Pic")->setCurrentIndex(0);
+        replugAndInit();
+        QVERIFY(waitForNewFrame());
+    }
+
+    void loss_duringPdfComposition()
+    {
+        for (int i = 0; i < 6; ++i) {
+            QImage page(1600, 1200, QImage::Format_RGB888);
+            for (int y = 0; y < page.height(); ++y)
+                for (int x = 0; x < page.width(); ++x)
+                    page.setPixel(x, y, qRgb((x * 7 + i) & 255, (y * 3) & 255, (x ^ y) & 255));
+            const QString path = m_dir.filePath(QStringLiteral("page%1.jpg").arg(i));
+            QVERIFY(page.save(path));
+            QVERIFY(m_strip->AddImage(path, -1));
+        }
+        const int pictures = m_strip->Count();
+        QVERIFY(waitForNewFrame());
+        std::atomic<bool> unplugged{false};
+        const QString folder = m_dir.path();
+        std::thread unplugger([&] {
+            // The composition has begun once the PDF's temporary file is there.
+            unplugged = spinUntil([&] { return !entriesOf(folder).filter(QStringLiteral("Pdf_")).isEmpty(); }, 10000);
+            TavikCam_VirtualUnplug();
+        });
+        child<QPushButton>("pushButton")->click();
+        unplugger.join();
+        QVERIFY(unplugged);
+        expectLossHandled();
+        QCOMPARE(m_boxes->countStartingWith(QStringLiteral("保存PDF成功")), 1);
+        const QStringList pdfs = QDir(folder).entryList({QStringLiteral("Pdf_*.pdf")}, QDir::Files);
+        QCOMPARE(pdfs.size(), 1);
+        QCOMPARE(entriesOf(folder).filter(QStringLiteral("Pdf_")), pdfs); // no temporary file left
+        QCOMPARE(pdfPages(QDir(folder).filePath(pdfs.first())), pictures);
+        QCOMPARE(m_strip->GetFilePaths().constLast(), QDir(folder).filePath(pdfs.first()));
+        replugAndInit();
+        QVERIFY(waitForNewFrame());
+    }
+
+    void randomPlugCycles_warnOncePerLoss_andListsComeBack()
+    {
+        std::mt19937 random(20261206); // fixed: a failure replays
+        const QList<QPair<QString, QString>> modes{{"JPEG", "640*480"}, {"JPEG", "1280*720"}, {"YUYV", "640*480"}};
+        for (int cycle = 0; cycle < 100; ++cycle) {
+            if (random() % 4 == 0) {
+                const auto& mode = modes.at(int(random() % modes.size()));
+                choose(mode.first, mode.second);
+            }
+            QTest::qWait(int(random() % 120)); // from right after the open to a few frames in
+            TavikCam_VirtualUnplug();
+            expectLossHandled();
+            if (random() % 3 == 0) {
+                child<QPushButton>("pushButton_initData")->click(); // still unplugged: nothing found
+                QCOMPARE(combo("comboBox_devName")->count(), 0);
+            }
+            replugAndInit();
+            if (QTest::currentTestFailed())
+                QFAIL(qPrintable(QStringLiteral("cycle %1").arg(cycle)));
+        }
+        QVERIFY(waitForNewFrame());
+        QTest::qWait(500); // repeated loss reports of the last cycle are long over
+        QCOMPARE(m_boxes->count(kCameraLost), m_losses);
+    }
+
+    void cleanupTestCase()
+    {
+        TavikCam_VirtualSetDamage(0, 0);
+        TavikCam_VirtualReplug();
+        delete m_boxes;
+        // Stop the capture thread before the process's statics go.
+        QMetaObject::invokeMethod(child<QWidget>("Dialog"), "closeVieo", Q_ARG(bool, false));
+    }
+};
+
+QTEST_MAIN(CameraFaultsTest)
+#include "tst_camerafaults.moc"

@@ -1,0 +1,113 @@
+// A strip of 1,000 entries: adding, finding, composing and dropping stay
+// correct. The times go to the test's output (qInfo), never into a verdict.
+#include "pdfcomposer.h"
+#include "Thumbnail.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+constexpr int kEntries = 1000;
+}
+
+class LongStripTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_paths;
+    Thumbnail m_strip;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Entry i is a 16 x 12 picture of colour (i % 256, i / 256, 7).
+        for (int i = 0; i < kEntries; ++i) {
+            QImage picture(16, 12, QImage::Format_RGB32);
+            picture.fill(qRgb(i % 256, i / 256, 7));
+            const QString path = m_dir.filePath(QStringLiteral("Picture_%1.png").arg(i, 4, 10, QLatin1Char('0')));
+            QVERIFY(picture.save(path));
+            m_paths << path;
+        }
+        m_strip.resize(150, 500);
+        m_strip.show();
+    }
+
+    void add_thousandEntriesInOrder_duplicatesRefused()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString& path : qAsConst(m_paths))
+            QVERIFY(m_strip.AddImage(path, -1));
+        qInfo("adding %d entries: %lld ms", kEntries, clock.elapsed());
+        QCOMPARE(m_strip.Count(), kEntries);
+        QCOMPARE(m_strip.GetFilePaths(), m_paths);
+        QCOMPARE(m_strip.currentRow(), kEntries - 1);
+
+        clock.restart();
+        QVERIFY(!m_strip.AddImage(m_paths.at(500), -1));
+        QVERIFY(!m_strip.AddImage(m_paths.at(999).toUpper(), 0));
+        QVERIFY(!m_strip.AddImage(m_paths.at(0).toLower(), 3));
+        qInfo("three refused duplicates at %d entries: %lld ms", kEntries, clock.elapsed());
+        QCOMPARE(m_strip.Count(), kEntries);
+    }
+
+    void find_everyEntryAtItsRow()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kEntries; ++i)
+            QCOMPARE(m_strip.GetIndex(m_paths.at(i)), i);
+        QCOMPARE(m_strip.GetIndex(m_paths.at(123).toUpper()), 123);
+        QCOMPARE(m_strip.GetIndex(m_dir.filePath(QStringLiteral("Picture_1000.png"))), -1);
+        qInfo("finding all %d entries: %lld ms", kEntries, clock.elapsed());
+    }
+
+    void compose_onePagePerEntryInStripOrder()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("all.pdf"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(PdfComposer::compose(m_strip.GetFilePaths(), pdf));
+        qInfo("composing %d pages: %lld ms", kEntries, clock.elapsed());
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY(pdfinfo.waitForFinished(60000));
+        QCOMPARE(pdfinfo.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(pdfinfo.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+1000\\n"))));
+        // Page order is strip order: the last page is entry 999's colour.
+        QProcess render;
+        const QString prefix = m_dir.filePath(QStringLiteral("last"));
+        render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-f"), QStringLiteral("1000"), QStringLiteral("-r"),
+                                                  QStringLiteral("10"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                                                  pdf, prefix});
+        QVERIFY(render.waitForFinished(60000));
+        const QImage page(prefix + QStringLiteral(".png"));
+        QVERIFY(!page.isNull());
+        const QColor inside(page.pixel(page.width() / 3, page.height() / 2)); // past the margin
+        const QColor expected(999 % 256, 999 / 256, 7);
+        QVERIFY2(qAbs(inside.red() - expected.red()) < 8 && qAbs(inside.green() - expected.green()) < 8 &&
+                     qAbs(inside.blue() - expected.blue()) < 8,
+                 qPrintable(inside.name()));
+    }
+
+    void removedFiles_dropTheirEntries()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i : {0, 500, 999})
+            QVERIFY(QFile::remove(m_paths.at(i)));
+        QTRY_COMPARE(m_strip.Count(), kEntries - 3);
+        qInfo("three files removed from disk: entries gone after %lld ms", clock.elapsed());
+        QCOMPARE(m_strip.GetIndex(m_paths.at(500)), -1);
+        QCOMPARE(m_strip.GetIndex(m_paths.at(501)), 499);
+    }
+};
+
+QTEST_MAIN(LongStripTest)
+#include "tst_longstrip.moc"
