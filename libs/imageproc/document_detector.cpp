@@ -2,6 +2,7 @@
 
 #include "candidate_finder.h"
 #include "candidate_scorer.h"
+#include "content_outliner.h"
 #include "edge_sampler.h"
 #include "side_refiner.h"
 
@@ -28,6 +29,16 @@ constexpr float kMinStepCeiling = 4.0f;
 // A previous outline is kept without a new search when it scores this well.
 constexpr float kTrackScore = 0.8f;
 constexpr float kTrackMinSupport = 0.6f;
+// An outline found from the print outwards needs a median edge of this
+// many levels on every side, agreed by this share of the side's samples,
+// and print covering at most this share of the picture (more is a textured
+// desk, not a page).
+constexpr float kContentMinStep = 1.3f;
+constexpr float kContentMinSupport = 0.55f;
+constexpr float kContentMaxShare = 0.4f;
+// ...and it replaces a convincing outline only when this much larger (the
+// outline was a picture on the page, not the page itself).
+constexpr float kContentOverArea = 1.5f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -85,6 +96,28 @@ bool encloses(const Quad& outer, const Quad& inner)
     return true;
 }
 
+// Whether the inside of an outline is brighter than a ring just around it:
+// a sheet on a darker desk, not a picture printed on a sheet.
+bool brighterThanAround(const cv::Mat& grey, const Quad& q)
+{
+    cv::Point2f centre(0, 0);
+    for (const cv::Point2f& p : q.p)
+        centre += p * 0.25f;
+    std::vector<cv::Point> inner, outer;
+    for (const cv::Point2f& p : q.p) {
+        inner.emplace_back(cvRound(p.x), cvRound(p.y));
+        const cv::Point2f far = centre + (p - centre) * 1.15f;
+        outer.emplace_back(cvRound(far.x), cvRound(far.y));
+    }
+    cv::Mat inside(grey.size(), CV_8U, cv::Scalar(0)), ring(grey.size(), CV_8U, cv::Scalar(0));
+    cv::fillConvexPoly(inside, inner, cv::Scalar(255));
+    cv::fillConvexPoly(ring, outer, cv::Scalar(255));
+    ring.setTo(cv::Scalar(0), inside);
+    if (cv::countNonZero(inside) == 0 || cv::countNonZero(ring) == 0)
+        return false;
+    return cv::mean(grey, inside)[0] > cv::mean(grey, ring)[0];
+}
+
 } // namespace
 
 int DocumentDetector::workFactor(cv::Size size)
@@ -99,11 +132,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const int factor = workFactor(rgb.size());
     const cv::Mat small = downscaled(rgb, factor);
 
-    cv::Mat planes, sat;
+    cv::Mat planes, sat, grey;
     EdgeSampler::makePlanes(small, &planes, &sat);
     {
         cv::Mat channels[EdgeSampler::kPlanes];
         cv::split(planes, channels);
+        grey = channels[0].clone();
         // Closing lifts dark strokes to the paper's level, so text does not
         // break the page into fragments; smoothing then tames noise and JPEG
         // blocks.
@@ -186,6 +220,19 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         for (size_t i = 0; i < ranked.size() && i < kJudged && ranked[i].first > 0; ++i)
             judge(ranked[i].second);
     }
+    // Still nothing convincing of a page's size: a sheet on a desk of its
+    // own shade, found from its print outwards.
+    const bool convincedNow = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
+            && s.second.area >= kSmallArea;
+    });
+    Quad fromContent;
+    ContentOutliner::Evidence e;
+    bool haveContent = false;
+    if (!convincedNow && !tracked) {
+        haveContent = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
+            && e.weakestSupport >= kContentMinSupport && e.contentShare <= kContentMaxShare;
+    }
     // A sheet printed in two tones (a card's coloured band, a form's
     // header) falls apart into two outlines sharing a side: propose their
     // union as well.
@@ -212,39 +259,52 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
     }
-    if (winner == scored.size())
+    if (winner == scored.size() && !haveContent)
         return false;
-    // A page's pictures and tables are rectangles too: an outline around
-    // the best one that is nearly as convincing is the page itself.
-    for (size_t i = 0; i < scored.size(); ++i) {
-        const CandidateScorer::Score& s = scored[i].second;
-        const CandidateScorer::Score& w = scored[winner].second;
-        // A faint page may score well below its picture; an outline reaching
-        // off the frame must score nearly as well (its sides are seen only
-        // in part).
-        const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
-        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-            && s.minSupport >= kAcceptMinSupport
-            && encloses(scored[i].first, scored[winner].first))
-            winner = i;
+    if (winner < scored.size()) {
+        // A page's pictures and tables are rectangles too: an outline around
+        // the best one that is nearly as convincing is the page itself.
+        for (size_t i = 0; i < scored.size(); ++i) {
+            const CandidateScorer::Score& s = scored[i].second;
+            const CandidateScorer::Score& w = scored[winner].second;
+            // A faint page may score well below its picture; an outline
+            // reaching off the frame must score nearly as well (its sides are
+            // seen only in part).
+            const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
+            if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
+                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first))
+                winner = i;
+        }
     }
-    const CandidateScorer::Score best = scored[winner].second;
-    const Quad bestQuad = scored[winner].first;
-    if (best.total < kAcceptScore || best.minSupport < kAcceptMinSupport)
+    const bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
+        && scored[winner].second.minSupport >= kAcceptMinSupport;
+    // The outline from the print wins over nothing, and over a smaller
+    // outline inside it that leaves print outside (a picture on the faint
+    // page; a page holds all its print).
+    const bool useContent = haveContent
+        && (!accepted
+            || (scored[winner].second.area < kSmallArea && encloses(fromContent, scored[winner].first)
+                && !encloses(scored[winner].first, e.print) && !brighterThanAround(grey, scored[winner].first)
+                && std::abs(quad_geometry::signedArea(fromContent))
+                    >= kContentOverArea * std::abs(quad_geometry::signedArea(scored[winner].first))));
+    if (!accepted && !useContent)
         return false;
 
-    Quad quad = bestQuad;
+    Quad quad = useContent ? fromContent : scored[winner].first;
     if (factor > 1) {
         quad = quad_geometry::scaledUp(quad, factor);
-        const EdgeSampler full(rgb, true);
-        Quad refined = quad;
-        if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
-            quad = refined;
-            if (SideRefiner(full, 3, 3.0f).refine(&refined))
+        // The faint edges the print led to are too weak for the side fitting.
+        if (!useContent) {
+            const EdgeSampler full(rgb, true);
+            Quad refined = quad;
+            if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
                 quad = refined;
+                if (SideRefiner(full, 3, 3.0f).refine(&refined))
+                    quad = refined;
+            }
         }
     }
     result->quad = quad_geometry::ordered(quad);
-    result->score = best.total;
+    result->score = useContent ? kAcceptScore : scored[winner].second.total;
     return true;
 }

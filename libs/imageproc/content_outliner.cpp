@@ -1,0 +1,296 @@
+#include "content_outliner.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Print darker than its closed surroundings by this many noise deviations
+// (and at least kMinInk levels) counts as print.
+constexpr float kInkSigmas = 6.0f;
+constexpr float kMinInk = 14.0f;
+// Side directions tried around the print's own, in degrees: perspective
+// turns a page's edge a little against the print beside it.
+constexpr float kCoarseTurn = 6.0f;
+constexpr float kCoarseStepDeg = 1.0f;
+constexpr float kFineStepDeg = 0.25f;
+// Half width of the two bands compared across a presumed edge (pixels).
+constexpr int kBand = 3;
+// The search starts this far inside the print's region (pixels): a sheet's
+// own faint shadow line is dark and thin like print.
+constexpr int kInside = 6;
+// Bands beyond the narrow ones, out to kWide pixels, measure a lighting
+// ramp; a ramp moves the narrow bands' means kRampShare as much as theirs.
+constexpr int kWide = 10;
+constexpr float kRampShare = 4.0f / 14.0f;
+// Weakest median step taken as an edge (grey levels), and the share of the
+// strongest step along the same side that an outer edge must reach.
+constexpr float kMinEdgeStep = 1.0f;
+constexpr float kOutermostShare = 0.3f;
+// Share of a side's samples that must agree with its median edge.
+constexpr float kMinSupport = 0.5f;
+// Samples along a side, and their spacing (pixels).
+constexpr int kMaxSamples = 120;
+constexpr float kSampleSpacing = 2.0f;
+
+// Robust noise deviation of a picture from the median deviation of each
+// pixel from its 3x3 mean (every second pixel is enough).
+float noiseSigma(const cv::Mat& grey)
+{
+    cv::Mat local, deviation;
+    cv::blur(grey, local, cv::Size(3, 3));
+    cv::absdiff(grey, local, deviation);
+    int histogram[256] = {0};
+    int total = 0;
+    for (int y = 0; y < deviation.rows; y += 2) {
+        const unsigned char* d = deviation.ptr<unsigned char>(y);
+        for (int x = 0; x < deviation.cols; x += 2, ++total)
+            ++histogram[d[x]];
+    }
+    int seen = 0, median = 0;
+    while (median < 255 && (seen += histogram[median]) * 2 < total)
+        ++median;
+    return 1.4826f * std::max(0.5f, static_cast<float>(median));
+}
+
+cv::Point2f turned(cv::Point2f v, float degrees)
+{
+    const float a = degrees * static_cast<float>(CV_PI) / 180.0f;
+    const float c = std::cos(a), s = std::sin(a);
+    return cv::Point2f(c * v.x - s * v.y, s * v.x + c * v.y);
+}
+
+} // namespace
+
+ContentOutliner::ContentOutliner(const cv::Mat& grey) : m_grey(grey)
+{
+    // Smoothed in floating point: the steps looked for are a level or two,
+    // finer than 8-bit rounding.
+    grey.convertTo(m_smooth, CV_32F);
+    cv::GaussianBlur(m_smooth, m_smooth, cv::Size(5, 5), 1.0);
+}
+
+bool ContentOutliner::contentRegion(cv::RotatedRect* region, float* share) const
+{
+    // Print: thin dark marks, which a closing lifts to the paper's level.
+    // Large dark things (fingers, shadows, desk objects) survive the closing
+    // and are not print.
+    cv::Mat closed, ink;
+    cv::morphologyEx(m_grey, closed, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    cv::subtract(closed, m_grey, ink);
+    const double threshold = std::max(kMinInk, kInkSigmas * noiseSigma(m_grey));
+    cv::threshold(ink, ink, threshold, 255, cv::THRESH_BINARY);
+    // Letters into words and lines, lines into blocks.
+    cv::morphologyEx(ink, ink, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const int minArea = std::max(30, m_grey.rows * m_grey.cols / 2000);
+    std::vector<cv::Point> points;
+    int inkArea = 0;
+    for (int i = 1; i < n; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        if (area < minArea)
+            continue;
+        inkArea += area;
+        const int x0 = stats.at<int>(i, cv::CC_STAT_LEFT), y0 = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        for (int y = y0; y < y0 + h; ++y) {
+            const int* l = labels.ptr<int>(y);
+            for (int x = x0; x < x0 + w; ++x) {
+                // The blob's outline is enough for its hull.
+                if (l[x] == i && (x == x0 || x == x0 + w - 1 || l[x - 1] != i || l[x + 1] != i))
+                    points.emplace_back(x, y);
+            }
+        }
+    }
+    if (points.size() < 8)
+        return false;
+    *region = cv::minAreaRect(points);
+    *share = static_cast<float>(inkArea) / static_cast<float>(m_grey.rows * m_grey.cols);
+    return region->size.width >= 8 && region->size.height >= 8;
+}
+
+bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLength, float reach,
+                                 Line2* line, float* step, float* support) const
+{
+    const cv::Point2f outward(dir.y, -dir.x);
+    const int samples = std::clamp(static_cast<int>(2 * halfLength / kSampleSpacing), 8, kMaxSamples);
+    const int depth = static_cast<int>(reach) + kInside + kWide + 1;
+    const int w = m_smooth.cols, h = m_smooth.rows;
+    std::vector<float> sums(static_cast<size_t>(samples) * (depth + 1));
+    std::vector<int> valid(static_cast<size_t>(samples));
+    std::vector<float> steps, valleys, sorted;
+    steps.reserve(samples);
+    valleys.reserve(samples);
+
+    // Edge strength across the line at each offset, for each direction
+    // tried: the larger of the median step and the median dark line (a
+    // sheet's own shadow, often all there is where paper and desk are both
+    // near white).
+    struct Peak {
+        float angle, offset, strength, support;
+    };
+    std::vector<Peak> peaks;
+    auto tryAngle = [&](float degrees) {
+        const cv::Point2f t = turned(dir, degrees), n = turned(outward, degrees);
+        // Prefix sums of the brightness along the normal, per sample, up to
+        // where the normal leaves the picture.
+        for (int s = 0; s < samples; ++s) {
+            const float along = -halfLength + 2 * halfLength * (s + 0.5f) / samples;
+            const cv::Point2f base = mid + t * along - n * static_cast<float>(kInside);
+            float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
+            row[0] = 0;
+            int k = 0;
+            for (; k < depth; ++k) {
+                const int x = cvRound(base.x + n.x * k), y = cvRound(base.y + n.y * k);
+                if (x < 0 || y < 0 || x >= w || y >= h)
+                    break;
+                row[k + 1] = row[k] + m_smooth.ptr<float>(y)[x];
+            }
+            valid[s] = k;
+        }
+        float before = 0, here = 0, hereSupport = 0;
+        for (int d = kBand + 1; d + kBand + 1 < depth; ++d) {
+            steps.clear();
+            valleys.clear();
+            for (int s = 0; s < samples; ++s) {
+                if (valid[s] < d + kBand + 2)
+                    continue;
+                const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
+                const float out = (row[d + kBand + 1] - row[d + 1]) / kBand;
+                const float in = (row[d] - row[d - kBand]) / kBand;
+                // A lighting ramp shows as a step of its own; measured over
+                // the wider bands beyond, it is taken out again.
+                const int lo = std::max(0, d - kWide), hi = std::min(valid[s], d + kWide + 1);
+                const float wide = hi - d - kBand - 1 < 2 || d - kBand - lo < 2 ? 0.0f
+                    : (row[hi] - row[d + kBand + 1]) / (hi - d - kBand - 1)
+                        - (row[d - kBand] - row[lo]) / (d - kBand - lo);
+                // Only ever weakened by the ramp, never turned: beside a
+                // strong edge the wide bands see that edge, not a ramp.
+                const float narrow = out - in, ramp = kRampShare * wide;
+                steps.push_back(narrow * ramp > 0 ? std::copysign(std::max(0.0f, std::abs(narrow) - std::abs(ramp)), narrow)
+                                                  : narrow);
+                const float centre = (row[d + 2] - row[d - 1]) / 3;
+                const float flanks = (row[d - 1] - row[d - kBand - 1] + row[d + kBand + 2] - row[d + 2]) / (2 * kBand);
+                valleys.push_back(flanks - centre);
+            }
+            // Beyond the picture for most of the side: nothing to judge.
+            if (steps.size() * 2 < static_cast<size_t>(samples))
+                break;
+            auto medianOf = [&sorted](const std::vector<float>& v) {
+                sorted = v;
+                auto middle = sorted.begin() + static_cast<long>(sorted.size() / 2);
+                std::nth_element(sorted.begin(), middle, sorted.end());
+                return *middle;
+            };
+            const float m = medianOf(steps), v = medianOf(valleys);
+            int agree = 0;
+            if (std::abs(m) >= v) {
+                for (float x : steps)
+                    agree += x * m > 0 && std::abs(x) >= std::abs(m) / 3 ? 1 : 0;
+            } else {
+                for (float x : valleys)
+                    agree += x >= v / 3 ? 1 : 0;
+            }
+            const float next = std::max(std::abs(m), v);
+            const float nextSupport = static_cast<float>(agree) / steps.size();
+            // Local extremes only: an edge blurred over a few pixels is one edge.
+            if (d > kBand + 2 && here > before && here >= next)
+                peaks.push_back(Peak{degrees, static_cast<float>(d - 1 - kInside), here, hereSupport});
+            before = here;
+            here = next;
+            hereSupport = nextSupport;
+        }
+    };
+    for (float a = -kCoarseTurn; a <= kCoarseTurn + 1e-3f; a += kCoarseStepDeg)
+        tryAngle(a);
+    if (peaks.empty())
+        return false;
+    // The page's edge is the outermost clear edge: inside it lie pictures
+    // and rules, outside only the desk.
+    float strongest = 0;
+    for (const Peak& p : peaks)
+        strongest = std::max(strongest, p.strength);
+    const float needed = std::max(kMinEdgeStep, kOutermostShare * strongest);
+    float outermost = -1e9f;
+    for (const Peak& p : peaks) {
+        if (p.strength >= needed && p.support >= kMinSupport)
+            outermost = std::max(outermost, p.offset);
+    }
+    const Peak* best = nullptr;
+    auto pickNear = [&](size_t from) {
+        for (size_t i = from; i < peaks.size(); ++i) {
+            const Peak& p = peaks[i];
+            if (std::abs(p.offset - outermost) <= kBand && (!best || p.strength > best->strength))
+                best = &p;
+        }
+    };
+    pickNear(0);
+    if (!best)
+        return false;
+    const Peak coarse = *best;
+    best = nullptr;
+    for (float a = coarse.angle - kCoarseStepDeg + kFineStepDeg; a < coarse.angle + kCoarseStepDeg - 1e-3f;
+         a += kFineStepDeg)
+        tryAngle(a);
+    pickNear(0);
+    const Peak chosen = best ? *best : coarse;
+    const cv::Point2f t = turned(dir, chosen.angle), n = turned(outward, chosen.angle);
+    line->point = mid + n * chosen.offset;
+    line->dir = t;
+    *step = chosen.strength;
+    *support = chosen.support;
+    return true;
+}
+
+bool ContentOutliner::propose(Quad* out, Evidence* evidence) const
+{
+    if (m_grey.empty() || m_grey.size() != m_smooth.size())
+        return false;
+    cv::RotatedRect region;
+    float share = 0;
+    if (!contentRegion(&region, &share))
+        return false;
+    cv::Point2f corners[4];
+    region.points(corners);
+    Quad box;
+    for (int i = 0; i < 4; ++i)
+        box.p[i] = corners[i];
+    box = quad_geometry::ordered(box);
+    const float diagonal = std::hypot(static_cast<float>(m_grey.cols), static_cast<float>(m_grey.rows));
+    Line2 lines[4];
+    Evidence e;
+    e.weakestStep = 1e9f;
+    e.weakestSupport = 1;
+    e.contentShare = share;
+    e.print = box;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = box.p[i], b = box.p[(i + 1) % 4];
+        const cv::Point2f d = b - a;
+        const float length = std::hypot(d.x, d.y);
+        const cv::Point2f across = box.p[(i + 2) % 4] - b;
+        // Margins and ragged line ends leave the edge well beyond the print,
+        // but not further than half the print's own extent.
+        const float reach = std::min(0.5f * std::hypot(across.x, across.y) + 8.0f, 0.35f * diagonal);
+        float step = 0, support = 0;
+        if (!searchSide((a + b) * 0.5f, d / std::max(length, 1e-3f), 0.45f * length, reach, &lines[i],
+                        &step, &support))
+            return false;
+        e.weakestStep = std::min(e.weakestStep, step);
+        e.weakestSupport = std::min(e.weakestSupport, support);
+    }
+    Quad q;
+    for (int i = 0; i < 4; ++i) {
+        if (!quad_geometry::intersect(lines[(i + 3) % 4], lines[i], &q.p[i]))
+            return false;
+    }
+    q = quad_geometry::ordered(q);
+    if (!quad_geometry::isConvex(q))
+        return false;
+    *out = q;
+    *evidence = e;
+    return true;
+}
