@@ -30,6 +30,11 @@ static void initGalleryResourcesOnce()
     Q_UNUSED(done);
 }
 
+// The path in lower case, made once when the item is added: every add looks
+// for a duplicate through all items, and lowering each of them every time
+// made a long strip slow to grow.
+static constexpr int kLowerPathRole = Qt::UserRole + 1;
+
 Thumbnail::Thumbnail(QWidget* parent)
     : QListWidget(parent)
     , m_pLabelTitle(nullptr)
@@ -92,6 +97,7 @@ bool Thumbnail::AddImage(QPixmap& pixmap, const QString& fileName, int row)
     item->setSizeHint(m_IconSize);
     item->setTextAlignment(Qt::AlignCenter);
     item->setData(Qt::UserRole, fileName);
+    item->setData(kLowerPathRole, fileName.toLower());
 
     // A path the watcher refuses (file not there yet) is listed unwatched.
     m_fileSystemWatcher->addPath(fileName);
@@ -135,7 +141,7 @@ int Thumbnail::GetIndex(const QString& fileName) const
 {
     const QString wanted = fileName.toLower();
     for (int row = 0; row < count(); ++row) {
-        if (item(row)->data(Qt::UserRole).toString().toLower() == wanted)
+        if (item(row)->data(kLowerPathRole).toString() == wanted)
             return row;
     }
     return -1;
