@@ -35,6 +35,8 @@ constexpr float kMinSupport = 0.5f;
 // Samples along a side, and their spacing (pixels).
 constexpr int kMaxSamples = 120;
 constexpr float kSampleSpacing = 2.0f;
+// Per-sample steps are clipped to this many levels before averaging.
+constexpr float kClip = 8.0f;
 
 // Robust noise deviation of a picture from the median deviation of each
 // pixel from its 3x3 mean (every second pixel is enough).
@@ -122,9 +124,46 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     const int w = m_smooth.cols, h = m_smooth.rows;
     std::vector<float> sums(static_cast<size_t>(samples) * (depth + 1));
     std::vector<int> valid(static_cast<size_t>(samples));
-    std::vector<float> steps, valleys, sorted;
-    steps.reserve(samples);
-    valleys.reserve(samples);
+    std::vector<float> stepSum(static_cast<size_t>(depth) + 1), valleySum(static_cast<size_t>(depth) + 1);
+    std::vector<int> counted(static_cast<size_t>(depth) + 1);
+
+    // One sample's step at offset d (outer minus inner band, a lighting
+    // ramp measured over the wider bands beyond taken out) and dark line
+    // (flanks minus centre). `row`: the sample's prefix sums, `n` of them
+    // valid.
+    const auto measure = [](const float* row, int n, int d, float* step, float* valley) {
+        const float out = (row[d + kBand + 1] - row[d + 1]) * (1.0f / kBand);
+        const float in = (row[d] - row[d - kBand]) * (1.0f / kBand);
+        const float narrow = out - in;
+        float ramp = 0;
+        if (d >= kWide && d + kWide + 1 <= n) {
+            constexpr float kWideInv = 1.0f / (kWide - kBand);
+            ramp = kRampShare * kWideInv
+                * ((row[d + kWide + 1] - row[d + kBand + 1]) - (row[d - kBand] - row[d - kWide]));
+        }
+        // Only ever weakened by the ramp, never turned: beside a strong
+        // edge the wide bands see that edge, not a ramp.
+        *step = narrow * ramp > 0 ? std::copysign(std::max(0.0f, std::abs(narrow) - std::abs(ramp)), narrow) : narrow;
+        const float centre = (row[d + 2] - row[d - 1]) * (1.0f / 3);
+        const float flanks = (row[d - 1] - row[d - kBand - 1] + row[d + kBand + 2] - row[d + 2]) * (0.5f / kBand);
+        *valley = flanks - centre;
+    };
+    // Share of the samples agreeing with the mean edge at offset d.
+    const auto supportAt = [&](int d, float meanStep, float meanValley) {
+        int agree = 0, seen = 0;
+        for (int s = 0; s < samples; ++s) {
+            if (d + kBand + 2 > valid[s])
+                continue;
+            float step, valley;
+            measure(&sums[static_cast<size_t>(s) * (depth + 1)], valid[s], d, &step, &valley);
+            ++seen;
+            if (std::abs(meanStep) >= meanValley)
+                agree += step * meanStep > 0 && std::abs(step) >= std::abs(meanStep) / 3 ? 1 : 0;
+            else
+                agree += valley >= meanValley / 3 ? 1 : 0;
+        }
+        return seen ? static_cast<float>(agree) / seen : 0.0f;
+    };
 
     // Edge strength across the line at each offset, for each direction
     // tried: the larger of the median step and the median dark line (a
@@ -152,57 +191,35 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
             }
             valid[s] = k;
         }
-        float before = 0, here = 0, hereSupport = 0;
-        for (int d = kBand + 1; d + kBand + 1 < depth; ++d) {
-            steps.clear();
-            valleys.clear();
-            for (int s = 0; s < samples; ++s) {
-                if (valid[s] < d + kBand + 2)
-                    continue;
-                const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
-                const float out = (row[d + kBand + 1] - row[d + 1]) / kBand;
-                const float in = (row[d] - row[d - kBand]) / kBand;
-                // A lighting ramp shows as a step of its own; measured over
-                // the wider bands beyond, it is taken out again.
-                const int lo = std::max(0, d - kWide), hi = std::min(valid[s], d + kWide + 1);
-                const float wide = hi - d - kBand - 1 < 2 || d - kBand - lo < 2 ? 0.0f
-                    : (row[hi] - row[d + kBand + 1]) / (hi - d - kBand - 1)
-                        - (row[d - kBand] - row[lo]) / (d - kBand - lo);
-                // Only ever weakened by the ramp, never turned: beside a
-                // strong edge the wide bands see that edge, not a ramp.
-                const float narrow = out - in, ramp = kRampShare * wide;
-                steps.push_back(narrow * ramp > 0 ? std::copysign(std::max(0.0f, std::abs(narrow) - std::abs(ramp)), narrow)
-                                                  : narrow);
-                const float centre = (row[d + 2] - row[d - 1]) / 3;
-                const float flanks = (row[d - 1] - row[d - kBand - 1] + row[d + kBand + 2] - row[d + 2]) / (2 * kBand);
-                valleys.push_back(flanks - centre);
+        // Per offset, the sums over the samples of the clipped step and
+        // dark line (clipped means are as robust as medians against a
+        // finger or a desk object on a short stretch, at a fraction of the
+        // cost).
+        std::fill(stepSum.begin(), stepSum.end(), 0.0f);
+        std::fill(valleySum.begin(), valleySum.end(), 0.0f);
+        std::fill(counted.begin(), counted.end(), 0);
+        for (int s = 0; s < samples; ++s) {
+            const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
+            for (int d = kBand + 1; d + kBand + 2 <= valid[s]; ++d) {
+                float step, valley;
+                measure(row, valid[s], d, &step, &valley);
+                stepSum[d] += std::clamp(step, -kClip, kClip);
+                valleySum[d] += std::clamp(valley, -kClip, kClip);
+                ++counted[d];
             }
+        }
+        float before = 0, here = 0;
+        for (int d = kBand + 1; d < depth; ++d) {
             // Beyond the picture for most of the side: nothing to judge.
-            if (steps.size() * 2 < static_cast<size_t>(samples))
+            if (counted[d] * 2 < samples)
                 break;
-            auto medianOf = [&sorted](const std::vector<float>& v) {
-                sorted = v;
-                auto middle = sorted.begin() + static_cast<long>(sorted.size() / 2);
-                std::nth_element(sorted.begin(), middle, sorted.end());
-                return *middle;
-            };
-            const float m = medianOf(steps), v = medianOf(valleys);
-            int agree = 0;
-            if (std::abs(m) >= v) {
-                for (float x : steps)
-                    agree += x * m > 0 && std::abs(x) >= std::abs(m) / 3 ? 1 : 0;
-            } else {
-                for (float x : valleys)
-                    agree += x >= v / 3 ? 1 : 0;
-            }
-            const float next = std::max(std::abs(m), v);
-            const float nextSupport = static_cast<float>(agree) / steps.size();
+            const float next = std::max(std::abs(stepSum[d]), valleySum[d]) / counted[d];
             // Local extremes only: an edge blurred over a few pixels is one edge.
             if (d > kBand + 2 && here > before && here >= next)
-                peaks.push_back(Peak{degrees, static_cast<float>(d - 1 - kInside), here, hereSupport});
+                peaks.push_back(Peak{degrees, static_cast<float>(d - 1 - kInside), here,
+                                     supportAt(d - 1, stepSum[d - 1] / counted[d - 1], valleySum[d - 1] / counted[d - 1])});
             before = here;
             here = next;
-            hereSupport = nextSupport;
         }
     };
     for (float a = -kCoarseTurn; a <= kCoarseTurn + 1e-3f; a += kCoarseStepDeg)

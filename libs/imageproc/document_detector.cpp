@@ -31,10 +31,11 @@ constexpr float kTrackScore = 0.8f;
 constexpr float kTrackMinSupport = 0.6f;
 // An outline found from the print outwards needs a median edge of this
 // many levels on every side, agreed by this share of the side's samples,
-// and print covering at most this share of the picture (more is a textured
-// desk, not a page).
+// and print covering at least kContentMinShare of the picture (less is a few
+// specks of desk) and at most kContentMaxShare (more is a textured desk).
 constexpr float kContentMinStep = 1.3f;
 constexpr float kContentMinSupport = 0.55f;
+constexpr float kContentMinShare = 0.01f;
 constexpr float kContentMaxShare = 0.4f;
 // ...and it replaces a convincing outline only when this much larger (the
 // outline was a picture on the page, not the page itself).
@@ -220,19 +221,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         for (size_t i = 0; i < ranked.size() && i < kJudged && ranked[i].first > 0; ++i)
             judge(ranked[i].second);
     }
-    // Still nothing convincing of a page's size: a sheet on a desk of its
-    // own shade, found from its print outwards.
-    const bool convincedNow = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
-        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
-            && s.second.area >= kSmallArea;
-    });
-    Quad fromContent;
-    ContentOutliner::Evidence e;
-    bool haveContent = false;
-    if (!convincedNow && !tracked) {
-        haveContent = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport && e.contentShare <= kContentMaxShare;
-    }
     // A sheet printed in two tones (a card's coloured band, a form's
     // header) falls apart into two outlines sharing a side: propose their
     // union as well.
@@ -259,8 +247,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
     }
-    if (winner == scored.size() && !haveContent)
-        return false;
     if (winner < scored.size()) {
         // A page's pictures and tables are rectangles too: an outline around
         // the best one that is nearly as convincing is the page itself.
@@ -278,15 +264,24 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     }
     const bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
         && scored[winner].second.minSupport >= kAcceptMinSupport;
-    // The outline from the print wins over nothing, and over a smaller
-    // outline inside it that leaves print outside (a picture on the faint
-    // page; a page holds all its print).
-    const bool useContent = haveContent
-        && (!accepted
-            || (scored[winner].second.area < kSmallArea && encloses(fromContent, scored[winner].first)
-                && !encloses(scored[winner].first, e.print) && !brighterThanAround(grey, scored[winner].first)
-                && std::abs(quad_geometry::signedArea(fromContent))
-                    >= kContentOverArea * std::abs(quad_geometry::signedArea(scored[winner].first))));
+    // Nothing convincing, or only something small and darker than around it
+    // (perhaps a picture on a sheet whose edges are faint): a sheet on a
+    // desk of its own shade, found from its print outwards. It wins over
+    // nothing, and over a smaller outline inside it that leaves print
+    // outside (a page holds all its print).
+    bool useContent = false;
+    Quad fromContent;
+    if (!tracked && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
+        ContentOutliner::Evidence e;
+        const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
+            && e.weakestSupport >= kContentMinSupport && e.contentShare >= kContentMinShare
+            && e.contentShare <= kContentMaxShare;
+        const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
+        useContent = found
+            && (!accepted
+                || (encloses(fromContent, scored[winner].first) && !encloses(scored[winner].first, e.print)
+                    && areaOf(fromContent) >= kContentOverArea * areaOf(scored[winner].first)));
+    }
     if (!accepted && !useContent)
         return false;
 
