@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -34,6 +35,10 @@ static void initGalleryResourcesOnce()
 // for a duplicate through all items, and lowering each of them every time
 // made a long strip slow to grow.
 static constexpr int kLowerPathRole = Qt::UserRole + 1;
+
+// Pictures beyond this many pixels are not listed: decoding one would take
+// gigabytes, and no camera or scanner of our users' makes them.
+static constexpr qint64 kMaxPicturePixels = 64LL * 1024 * 1024;
 
 Thumbnail::Thumbnail(QWidget* parent)
     : QListWidget(parent)
@@ -112,7 +117,19 @@ bool Thumbnail::AddImage(QPixmap& pixmap, const QString& fileName, int row)
 
 bool Thumbnail::AddImage(const QString& fileName, int row)
 {
-    QPixmap pixmap(fileName);
+    if (GetIndex(fileName) != -1)
+        return false;
+    // The header is read first: a file may claim any size, and the icon needs
+    // only a small picture, which JPEG decodes at a reduced scale directly.
+    QImageReader reader(fileName);
+    const QSize size = reader.size();
+    if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels) {
+        qDebug() << "Thumbnail: not listing" << fileName << "of" << size << "pixels: too large";
+        return false;
+    }
+    if (size.isValid())
+        reader.setScaledSize(size.scaled(m_IconSize - QSize(0, 50), Qt::KeepAspectRatio));
+    QPixmap pixmap = QPixmap::fromImage(reader.read());
     return AddImage(pixmap, fileName, row);
 }
 

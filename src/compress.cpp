@@ -25,6 +25,10 @@ void my_error_exit(j_common_ptr cinfo)
     longjmp(err->setjmp_buffer, 1);
 }
 
+// libjpeg's working memory for one frame; a 3840x2160 progressive image
+// needs about 25 MB of it.
+constexpr long kMaxDecoderMemory = 256L * 1024 * 1024;
+
 } // namespace
 
 int jpeg_decompress(unsigned char* inbuf, unsigned int size, int scale, unsigned char* outbuf, int* width,
@@ -55,6 +59,18 @@ int jpeg_decompress(unsigned char* inbuf, unsigned int size, int scale, unsigned
     // The caller reads three bytes per pixel whatever the image holds, so a
     // grey-scale image is expanded to R = G = B as well.
     cinfo.out_color_space = JCS_RGB;
+    // A header may claim any size: refuse a picture that could never fit the
+    // caller's buffer before libjpeg allocates for it (a progressive image
+    // buffers all its coefficients), and bound what libjpeg may take at all.
+    jpeg_calc_output_dimensions(&cinfo);
+    *width = static_cast<int>(cinfo.output_width);
+    *height = static_cast<int>(cinfo.output_height);
+    if (static_cast<unsigned long long>(cinfo.output_width) * cinfo.output_height * 3
+        > static_cast<unsigned long long>(outbufLen)) {
+        jpeg_destroy_decompress(&cinfo);
+        return -1;
+    }
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     if (!jpeg_start_decompress(&cinfo)) {
         jpeg_destroy_decompress(&cinfo);
         return -1;

@@ -19,6 +19,9 @@ namespace {
 constexpr unsigned kWantedBuffers = 4;
 // The first frame of a UVC camera can take a while (auto exposure).
 constexpr int kFirstFrameTimeoutMs = 2000;
+// A driver may report any interval; the poll timeout is derived from it and
+// must stay a sane int.
+constexpr unsigned long long kMaxFrameIntervalMs = 10000;
 
 bool errnoMeansLost(int error)
 {
@@ -145,7 +148,7 @@ void V4l2Stream::chooseFastestInterval()
     }
     const v4l2_fract& used = parm.parm.capture.timeperframe;
     if (used.denominator != 0 && used.numerator != 0)
-        m_intervalMs = std::max(1, static_cast<int>(1000ULL * used.numerator / used.denominator));
+        m_intervalMs = static_cast<int>(std::clamp(1000ULL * used.numerator / used.denominator, 1ULL, kMaxFrameIntervalMs));
 }
 
 // ---- buffers
