@@ -4,6 +4,7 @@
 //
 //   bench/bench_imageproc --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include "document_detector.h"
 #include "imageproc.h"
 #include "jpeg_codec.h"
 #include "scene_generator.h"
@@ -54,6 +55,20 @@ void BM_FindDocument_1920x1080(benchmark::State& state) { findDocument(state, cv
 void BM_FindDocument_960x540(benchmark::State& state) { findDocument(state, cv::Size(960, 540)); }
 void BM_FindDocument_480x270(benchmark::State& state) { findDocument(state, cv::Size(480, 270)); }
 
+// The preview's first search, before any outline is shown: the quick
+// search on a smaller copy.
+void coldPreview(benchmark::State& state, cv::Size size)
+{
+    const Scene& scene = sceneOf(static_cast<int>(state.range(0)), size);
+    for (auto _ : state) {
+        DocumentDetector::Result found;
+        benchmark::DoNotOptimize(DocumentDetector::find(scene.rgb, &found, nullptr, nullptr, true));
+    }
+}
+
+void BM_ColdPreview_960x540(benchmark::State& state) { coldPreview(state, cv::Size(960, 540)); }
+void BM_ColdPreview_480x270(benchmark::State& state) { coldPreview(state, cv::Size(480, 270)); }
+
 // A live preview: the same frame again and again, so after the first call
 // the outline found before is checked instead of searched for (with a full
 // search every few frames). The frame is copied back before each call (the
@@ -99,6 +114,8 @@ void BM_JpgRotate_3840x2160(benchmark::State& state)
 BENCHMARK(BM_FindDocument_1920x1080)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindDocument_960x540)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindDocument_480x270)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdPreview_960x540)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColdPreview_480x270)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawDrawLine_960x540)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawDrawLine_480x270)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpgDrawLine_1024x768)->Arg(0)->Arg(9)->Arg(16)->Arg(5)->Unit(benchmark::kMillisecond);

@@ -17,6 +17,9 @@ namespace {
 
 // Longest side of the picture proposals are made on.
 constexpr int kWorkSide = 400;
+// ...and for a quick search: a preview frame without a page shown yet, where
+// the first outline must come within a frame's budget.
+constexpr int kQuickWorkSide = 240;
 // Lowest score taken as a page; set on the development scenes.
 constexpr float kAcceptScore = 0.62f;
 constexpr float kAcceptMinSupport = 0.3f;
@@ -121,16 +124,17 @@ bool brighterThanAround(const cv::Mat& grey, const Quad& q)
 
 } // namespace
 
-int DocumentDetector::workFactor(cv::Size size)
+int DocumentDetector::workFactor(cv::Size size, bool quick)
 {
-    return std::max(1, std::max(size.width, size.height) / kWorkSide);
+    return std::max(1, std::max(size.width, size.height) / (quick ? kQuickWorkSide : kWorkSide));
 }
 
-bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace, const Quad* hint)
+bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace, const Quad* hint,
+                            bool quick)
 {
     if (rgb.empty() || rgb.type() != CV_8UC3 || rgb.cols < 16 || rgb.rows < 16)
         return false;
-    const int factor = workFactor(rgb.size());
+    const int factor = workFactor(rgb.size(), quick);
     const cv::Mat small = downscaled(rgb, factor);
 
     cv::Mat planes, sat, grey;
@@ -201,7 +205,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
             && s.second.area >= kSmallArea;
     });
-    if (!convinced && !tracked) {
+    if (!convinced && !tracked && !quick) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
@@ -271,7 +275,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // outside (a page holds all its print).
     bool useContent = false;
     Quad fromContent;
-    if (!tracked && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
+    if (!tracked && !quick && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
         ContentOutliner::Evidence e;
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
             && e.weakestSupport >= kContentMinSupport && e.contentShare >= kContentMinShare

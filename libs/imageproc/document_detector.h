@@ -30,11 +30,14 @@ public:
     // reported there (work-scale pixels). With `hint` (an outline found in
     // the previous preview frame) that outline is checked first and, if it
     // still fits the picture well, kept without a new search.
+    // With `quick`, proposals are made on a smaller copy and only from the
+    // contours (no line or print sources): a fraction of the cost, for
+    // preview frames, missing some faint pages that a full search finds.
     static bool find(const cv::Mat& rgb, Result* result, std::vector<Trace>* trace = nullptr,
-                     const Quad* hint = nullptr);
+                     const Quad* hint = nullptr, bool quick = false);
 
     // The integer downscale factor used for a picture of this size.
-    static int workFactor(cv::Size size);
+    static int workFactor(cv::Size size, bool quick = false);
 };
 
 #endif

@@ -85,9 +85,16 @@ bool copyOf(const unsigned char* data, int length, unsigned char** out, int* out
 bool previewOutline(const cv::Mat& rgb, Quad* shown)
 {
     Quad previous;
-    const bool hinted = previewTracker().hint(rgb.size(), &previous);
+    const PreviewTracker::Search search = previewTracker().plan(rgb.size(), &previous);
+    // A still scene keeps its outline without a search: no cost, no jitter.
+    if (search == PreviewTracker::Search::Track && previewTracker().stillSinceSearch(rgb))
+        return previewTracker().update(true, previous, rgb.size(), shown);
     DocumentDetector::Result found;
-    const bool ok = DocumentDetector::find(rgb, &found, nullptr, hinted ? &previous : nullptr);
+    const bool ok = DocumentDetector::find(rgb, &found, nullptr,
+                                           search == PreviewTracker::Search::Track ? &previous : nullptr,
+                                           search == PreviewTracker::Search::Quick);
+    if (ok)
+        previewTracker().noteSearch(rgb);
     return previewTracker().update(ok, found.quad, rgb.size(), shown);
 }
 

@@ -21,13 +21,31 @@ public:
     // returns in *shown the outline to draw; false when none is to be drawn.
     bool update(bool found, const Quad& detected, cv::Size size, Quad* shown);
 
-    // The outline shown last for pictures of `size`, to be checked first in
-    // the next frame; false when there is none or when this frame is due
-    // for a full search (every kFullSearchEvery frames, so that a better
-    // outline, such as the page around a picture first taken for it, wins).
-    bool hint(cv::Size size, Quad* outline);
+    // How this frame is to be searched.
+    enum class Search {
+        Track,  // check the outline shown last (in *outline), search only if it no longer fits
+        Quick,  // no outline shown: the quick search, within a frame's budget
+        Full,   // the full search
+    };
+
+    // Plans the search of the next frame of `size`. With an outline shown,
+    // it is tracked, and every kFullSearchEvery frames searched for afresh
+    // (so that a better outline, such as the page around a picture first
+    // taken for it, wins). Without one, frames get the quick search, and
+    // every kIdleFullSearchEvery frames the full one (faint pages), so that
+    // a page never found costs little per frame on average.
+    Search plan(cv::Size size, Quad* outline);
+
+    // Whether `rgb` looks as the frame of the last search that found the
+    // page did (compared on small thumbnails, so sensor noise does not
+    // count): the outline shown still fits without a search.
+    bool stillSinceSearch(const cv::Mat& rgb);
+
+    // Records `rgb` as the frame of a search that found the page.
+    void noteSearch(const cv::Mat& rgb);
 
     static constexpr int kFullSearchEvery = 6;
+    static constexpr int kIdleFullSearchEvery = 4;
 
     void reset();
 
@@ -38,6 +56,7 @@ private:
     int m_missed = 0;
     cv::Size m_size;
     int m_frames = 0;
+    cv::Mat m_reference;  // thumbnail of the last frame searched with the page found
 };
 
 #endif
