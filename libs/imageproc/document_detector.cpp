@@ -280,6 +280,13 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
             && e.weakestSupport >= kContentMinSupport && e.contentShare >= kContentMinShare
             && e.contentShare <= kContentMaxShare;
+        // A sheet with a printed band (a card): the print leads to the band's
+        // edge, and the band is the small outline; together they are the
+        // sheet.
+        Quad joined;
+        if (found && accepted && !encloses(fromContent, scored[winner].first)
+            && CandidateFinder::unionOf(fromContent, scored[winner].first, planes.size(), &joined))
+            fromContent = joined;
         const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
         useContent = found
             && (!accepted
