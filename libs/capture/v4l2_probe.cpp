@@ -26,7 +26,7 @@ bool fitsRange(unsigned value, unsigned min, unsigned max, unsigned step)
 std::vector<SizeInfo> enumerateSizes(int fd, unsigned fourcc)
 {
     std::vector<SizeInfo> sizes;
-    for (unsigned index = 0;; ++index) {
+    for (unsigned index = 0; index < kMaxEnumEntries; ++index) {
         v4l2_frmsizeenum size{};
         size.index = index;
         size.pixel_format = fourcc;
@@ -51,7 +51,7 @@ std::vector<SizeInfo> enumerateSizes(int fd, unsigned fourcc)
 std::vector<FormatInfo> enumerateFormats(int fd)
 {
     std::vector<FormatInfo> formats;
-    for (unsigned index = 0;; ++index) {
+    for (unsigned index = 0; index < kMaxEnumEntries; ++index) {
         v4l2_fmtdesc desc{};
         desc.index = index;
         desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;

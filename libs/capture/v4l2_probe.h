@@ -10,6 +10,10 @@
 
 namespace tavik {
 
+// Upper bound of any VIDIOC_ENUM_* walk: a broken driver that never answers
+// EINVAL must not hang enumeration.
+constexpr unsigned kMaxEnumEntries = 256;
+
 // Cameras among the video nodes, in node order: only nodes that capture video
 // by streaming (a UVC camera's metadata node is left out), each with the
 // formats the library can deliver. Cameras that cannot be opened are logged.

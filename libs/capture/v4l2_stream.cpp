@@ -73,7 +73,7 @@ V4l2Stream::~V4l2Stream()
 
 unsigned V4l2Stream::fourccFor(const std::string& format) const
 {
-    for (unsigned index = 0;; ++index) {
+    for (unsigned index = 0; index < kMaxEnumEntries; ++index) {
         v4l2_fmtdesc desc{};
         desc.index = index;
         desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -82,6 +82,7 @@ unsigned V4l2Stream::fourccFor(const std::string& format) const
         if (formatNameOf(desc.pixelformat) == format)
             return desc.pixelformat;
     }
+    return 0;
 }
 
 bool V4l2Stream::setParam(const std::string& format, int width, int height)
@@ -123,7 +124,7 @@ void V4l2Stream::chooseFastestInterval()
 {
     // Many UVC cameras start at a slower rate than they can do.
     v4l2_fract best{0, 0};
-    for (unsigned index = 0;; ++index) {
+    for (unsigned index = 0; index < kMaxEnumEntries; ++index) {
         v4l2_frmivalenum ival{};
         ival.index = index;
         ival.pixel_format = m_fourcc;
