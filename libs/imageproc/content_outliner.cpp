@@ -12,6 +12,9 @@ namespace {
 // (and at least kMinInk levels) counts as print.
 constexpr float kInkSigmas = 6.0f;
 constexpr float kMinInk = 14.0f;
+// Share of the picture the print of a page covers.
+constexpr float kMinShare = 0.01f;
+constexpr float kMaxShare = 0.4f;
 // Side directions tried around the print's own, in degrees: perspective
 // turns a page's edge a little against the print beside it.
 constexpr float kCoarseTurn = 6.0f;
@@ -269,7 +272,8 @@ bool ContentOutliner::propose(Quad* out, Evidence* evidence) const
         return false;
     cv::RotatedRect region;
     float share = 0;
-    if (!contentRegion(&region, &share))
+    // Too little print is a few specks of desk, too much a textured desk.
+    if (!contentRegion(&region, &share) || share < kMinShare || share > kMaxShare)
         return false;
     cv::Point2f corners[4];
     region.points(corners);

@@ -32,14 +32,10 @@ constexpr float kMinStepCeiling = 4.0f;
 // A previous outline is kept without a new search when it scores this well.
 constexpr float kTrackScore = 0.8f;
 constexpr float kTrackMinSupport = 0.6f;
-// An outline found from the print outwards needs a median edge of this
-// many levels on every side, agreed by this share of the side's samples,
-// and print covering at least kContentMinShare of the picture (less is a few
-// specks of desk) and at most kContentMaxShare (more is a textured desk).
+// An outline found from the print outwards needs an edge of this many
+// levels on every side, agreed by this share of the side's samples.
 constexpr float kContentMinStep = 1.3f;
 constexpr float kContentMinSupport = 0.55f;
-constexpr float kContentMinShare = 0.01f;
-constexpr float kContentMaxShare = 0.4f;
 // ...and it replaces a convincing outline only when this much larger (the
 // outline was a picture on the page, not the page itself).
 constexpr float kContentOverArea = 1.5f;
@@ -278,8 +274,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
         ContentOutliner::Evidence e;
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport && e.contentShare >= kContentMinShare
-            && e.contentShare <= kContentMaxShare;
+            && e.weakestSupport >= kContentMinSupport;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, and the band is the small outline; together they are the
         // sheet.
