@@ -3,6 +3,9 @@
 #ifndef TAVIK_APP_TESTSUPPORT_H
 #define TAVIK_APP_TESTSUPPORT_H
 
+#include "camera_testing.h"
+#include "camerawidget.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
@@ -15,6 +18,29 @@
 #include <functional>
 
 namespace TestSupport {
+
+// Keeps the machine's own cameras out of a test: the library looks at a node
+// that does not exist, and lists the virtual camera only when asked to.
+inline void onlyVirtualCamera(bool listVirtualCamera)
+{
+    if (listVirtualCamera)
+        qputenv("TAVIK_VIRTUAL_CAMERA", "1");
+    else
+        qunsetenv("TAVIK_VIRTUAL_CAMERA");
+    const char* const nowhere[] = {"/nonexistent/tavik-video0"};
+    TavikCam_SetDeviceNodes(nowhere, 1);
+}
+
+// A camera panel at its form size with no camera at all, shown. Never
+// deleted: its destructor ends the process.
+inline cameraWidget* panelWithoutCamera()
+{
+    onlyVirtualCamera(false);
+    auto* panel = new cameraWidget(nullptr);
+    panel->resize(1249, 561);
+    panel->show();
+    return panel;
+}
 
 inline QByteArray jpegOf(const QImage& image, int quality = 90)
 {

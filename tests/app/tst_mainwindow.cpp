@@ -53,9 +53,7 @@ private:
 private slots:
     void initTestCase()
     {
-        qputenv("TAVIK_VIRTUAL_CAMERA", "1");
-        const char* const nowhere[] = {"/nonexistent/tavik-video0"};
-        TavikCam_SetDeviceNodes(nowhere, 1); // only the virtual camera, whatever is plugged in
+        TestSupport::onlyVirtualCamera(true);
         m_window = new MainWidget;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));

@@ -4,6 +4,7 @@
 // Each loss warns once and the lists come back with the camera.
 #include "camera_testing.h"
 #include "faultsupport.h"
+#include "../app/testsupport.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
 
@@ -107,9 +108,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        qputenv("TAVIK_VIRTUAL_CAMERA", "1");
-        const char* const nowhere[] = {"/nonexistent/tavik-video0"};
-        TavikCam_SetDeviceNodes(nowhere, 1); // only the virtual camera, whatever is plugged in
+        TestSupport::onlyVirtualCamera(true);
         m_window = new MainWidget;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));

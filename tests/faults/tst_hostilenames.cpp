@@ -70,12 +70,7 @@ private slots:
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toUtf8() + ':' + qgetenv("PATH"));
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
 
-        qunsetenv("TAVIK_VIRTUAL_CAMERA");
-        const char* const nowhere[] = {"/nonexistent/tavik-video0"};
-        TavikCam_SetDeviceNodes(nowhere, 1);
-        m_panel = new cameraWidget(nullptr);
-        m_panel->resize(1249, 561);
-        m_panel->show();
+        m_panel = TestSupport::panelWithoutCamera();
         m_strip = child<Thumbnail>("listWidget");
         setStreamParameters(QStringLiteral("JPEG"), 320, 240);
         m_frame = TestSupport::jpegOf(TestSupport::filled(320, 240, Qt::darkYellow));

@@ -83,12 +83,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        qunsetenv("TAVIK_VIRTUAL_CAMERA");
-        const char* const nowhere[] = {"/nonexistent/tavik-video0"};
-        TavikCam_SetDeviceNodes(nowhere, 1);
-        m_panel = new cameraWidget(nullptr);
-        m_panel->resize(1249, 561);
-        m_panel->show();
+        m_panel = TestSupport::panelWithoutCamera();
         m_strip = child<Thumbnail>("listWidget");
         setStreamParameters(QStringLiteral("JPEG"), 640, 480);
         m_frame = TestSupport::jpegOf(TestSupport::filled(640, 480, Qt::darkCyan)); // a few KB as JPG
