@@ -7,15 +7,17 @@
 
 // Finds a page whose edges are nearly invisible (white paper on a white
 // desk) from what is printed on it: the print is gathered into one region,
-// and outwards from each side of that region the faint paper edge is looked
-// for along whole lines, where the median step of hundreds of samples stands
-// out of noise that hides it at any single point. Runs on the caller's
-// thread; no state.
+// and outwards from each side of that region the faint paper edge (a step
+// of a few levels, or the sheet's thin shadow line) is looked for along
+// whole lines, where the robust mean of a hundred samples stands out of
+// noise that hides it at any single point. The outermost clear edge is the
+// page's: inside lie pictures and rules. Runs on the caller's thread; no
+// state.
 class ContentOutliner {
 public:
     // How well each side of a proposal was seen.
     struct Evidence {
-        float weakestStep = 0;     // smallest median step of the four sides (grey levels)
+        float weakestStep = 0;     // smallest edge strength of the four sides (grey levels)
         float weakestSupport = 0;  // smallest share of a side's samples agreeing with its step
         float contentShare = 0;    // the print's share of the picture
         Quad print;                // the box around the print
