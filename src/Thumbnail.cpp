@@ -13,9 +13,11 @@
 #include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
@@ -41,8 +43,9 @@ static constexpr int kLowerPathRole = Qt::UserRole + 1;
 static constexpr qint64 kMaxPicturePixels = 64LL * 1024 * 1024;
 
 Thumbnail::Thumbnail(QWidget* parent)
-    : QListWidget(parent)
+    : QWidget(parent)
     , m_pLabelTitle(nullptr)
+    , m_pListWidgetImage(nullptr)
     , m_pMenu(nullptr)
     , m_IconSize(130, 150)
     , m_fileSystemWatcher(nullptr)
@@ -51,31 +54,36 @@ Thumbnail::Thumbnail(QWidget* parent)
     setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint);
     setMouseTracking(true);
 
-    // The title sits in a viewport margin above the icons, the way item views
-    // place their headers.
     m_pLabelTitle = new QLabel(QString::fromUtf8("缩略图"), this);
     m_pLabelTitle->setObjectName(QStringLiteral("LabelThumbnailTitle"));
-    setViewportMargins(0, m_pLabelTitle->sizeHint().height(), 0, 0);
 
-    setFocusPolicy(Qt::NoFocus);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setResizeMode(QListView::Adjust);
-    setViewMode(QListView::IconMode);
-    setMovement(QListView::Static);
-    setSpacing(2);
-    setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pListWidgetImage = new QListWidget(this);
+    m_pListWidgetImage->setObjectName(QStringLiteral("ListWidgetImage"));
+    m_pListWidgetImage->setFocusPolicy(Qt::NoFocus);
+    m_pListWidgetImage->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pListWidgetImage->setResizeMode(QListView::Adjust);
+    m_pListWidgetImage->setViewMode(QListView::IconMode);
+    m_pListWidgetImage->setMovement(QListView::Static);
+    m_pListWidgetImage->setSpacing(2);
+    m_pListWidgetImage->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* layout = new QVBoxLayout;
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+    layout->addWidget(m_pLabelTitle);
+    layout->addWidget(m_pListWidgetImage);
+    setLayout(layout); // the strip takes the layout over
 
     m_pMenu = new QMenu(this);
-    setIconSize(m_IconSize);
+    m_pListWidgetImage->setIconSize(m_IconSize);
     m_fileSystemWatcher = new QFileSystemWatcher(this);
 
     connect(m_fileSystemWatcher, SIGNAL(fileChanged(const QString&)), this,
             SLOT(onFileChanged(const QString&)));
-    connect(this, SIGNAL(customContextMenuRequested(const QPoint&)), this,
+    connect(m_pListWidgetImage, SIGNAL(customContextMenuRequested(const QPoint&)), this,
             SLOT(onPopupCustomMenu(const QPoint&)));
-    connect(this, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this,
+    connect(m_pListWidgetImage, SIGNAL(itemDoubleClicked(QListWidgetItem*)), this,
             SLOT(onItemDoubleClicked(QListWidgetItem*)));
-    placeTitle();
 }
 
 Thumbnail::~Thumbnail() = default;
@@ -95,7 +103,7 @@ bool Thumbnail::AddImage(QPixmap& pixmap, const QString& fileName, int row)
         cut = fileName.lastIndexOf(QLatin1Char('\\'));
     const QString text = fileName.mid(cut + 1);
 
-    for (QListWidgetItem* selected : selectedItems())
+    for (QListWidgetItem* selected : m_pListWidgetImage->selectedItems())
         selected->setSelected(false);
 
     auto* item = new QListWidgetItem(QIcon(pixmap), text);
@@ -107,11 +115,11 @@ bool Thumbnail::AddImage(QPixmap& pixmap, const QString& fileName, int row)
     // A path the watcher refuses (file not there yet) is listed unwatched.
     m_fileSystemWatcher->addPath(fileName);
 
-    if (row < 0 || row > count())
-        row = count();
-    insertItem(row, item);
-    setCurrentRow(row);
-    repaint();
+    if (row < 0 || row > m_pListWidgetImage->count())
+        row = m_pListWidgetImage->count();
+    m_pListWidgetImage->insertItem(row, item);
+    m_pListWidgetImage->setCurrentRow(row);
+    m_pListWidgetImage->repaint();
     return true;
 }
 
@@ -136,29 +144,28 @@ bool Thumbnail::AddImage(const QString& fileName, int row)
 void Thumbnail::TitleHide()
 {
     m_pLabelTitle->hide();
-    setViewportMargins(0, 0, 0, 0);
 }
 
 void Thumbnail::SetIconSize(int iWidth, int iHeigth)
 {
     m_IconSize = QSize(iWidth, iHeigth);
-    setIconSize(m_IconSize);
+    m_pListWidgetImage->setIconSize(m_IconSize);
 }
 
 QStringList Thumbnail::GetFilePaths() const
 {
     QStringList paths;
-    paths.reserve(count());
-    for (int row = 0; row < count(); ++row)
-        paths << item(row)->data(Qt::UserRole).toString();
+    paths.reserve(m_pListWidgetImage->count());
+    for (int row = 0; row < m_pListWidgetImage->count(); ++row)
+        paths << m_pListWidgetImage->item(row)->data(Qt::UserRole).toString();
     return paths;
 }
 
 int Thumbnail::GetIndex(const QString& fileName) const
 {
     const QString wanted = fileName.toLower();
-    for (int row = 0; row < count(); ++row) {
-        if (item(row)->data(kLowerPathRole).toString() == wanted)
+    for (int row = 0; row < m_pListWidgetImage->count(); ++row) {
+        if (m_pListWidgetImage->item(row)->data(kLowerPathRole).toString() == wanted)
             return row;
     }
     return -1;
@@ -166,7 +173,7 @@ int Thumbnail::GetIndex(const QString& fileName) const
 
 bool Thumbnail::RemoveItem(int itemIndex, bool isDel)
 {
-    if (itemIndex < 0 || itemIndex >= count())
+    if (itemIndex < 0 || itemIndex >= m_pListWidgetImage->count())
         return false;
     const QString path = takeRow(itemIndex);
     if (isDel)
@@ -176,12 +183,12 @@ bool Thumbnail::RemoveItem(int itemIndex, bool isDel)
 
 int Thumbnail::Count() const
 {
-    return count();
+    return m_pListWidgetImage->count();
 }
 
 QString Thumbnail::takeRow(int row)
 {
-    std::unique_ptr<QListWidgetItem> item(takeItem(row));
+    std::unique_ptr<QListWidgetItem> item(m_pListWidgetImage->takeItem(row));
     const QString path = item->data(Qt::UserRole).toString();
     m_fileSystemWatcher->removePath(path);
     return path;
@@ -202,35 +209,20 @@ void Thumbnail::onFileChanged(const QString& path)
     takeRow(index);
 }
 
-// ---- title
-
-void Thumbnail::resizeEvent(QResizeEvent* event)
-{
-    QListWidget::resizeEvent(event);
-    placeTitle();
-}
-
-void Thumbnail::placeTitle()
-{
-    const int frame = frameWidth();
-    m_pLabelTitle->setGeometry(frame, frame, width() - 2 * frame,
-                               m_pLabelTitle->sizeHint().height());
-}
-
 // ---- commands
 
 void Thumbnail::onPopupCustomMenu(const QPoint& pos)
 {
     Q_UNUSED(pos); // the menu opens at the cursor, wherever the request came from
     m_pMenu->clear();
-    const int n = count();
-    if (n > 0 && selectedItems().isEmpty()) {
+    const int n = m_pListWidgetImage->count();
+    if (n > 0 && m_pListWidgetImage->selectedItems().isEmpty()) {
         m_pMenu->addAction(tr("Clear"), this, SLOT(onClear()), QKeySequence());
     } else if (n > 0) {
         m_pMenu->addAction(tr("Delete"), this, SLOT(onDelete()), QKeySequence());
         m_pMenu->addAction(tr("Clear"), this, SLOT(onClear()), QKeySequence());
         m_pMenu->addSeparator();
-        const int current = currentRow();
+        const int current = m_pListWidgetImage->currentRow();
         if (current > 0)
             m_pMenu->addAction(tr("Move up"), this, SLOT(onMoveUp()), QKeySequence());
         if (current < n - 1)
@@ -242,16 +234,16 @@ void Thumbnail::onPopupCustomMenu(const QPoint& pos)
 
 void Thumbnail::onOpen()
 {
-    onItemDoubleClicked(currentItem());
+    onItemDoubleClicked(m_pListWidgetImage->currentItem());
 }
 
 void Thumbnail::onOpenDir()
 {
-    const int row = currentRow();
+    const int row = m_pListWidgetImage->currentRow();
     if (row == -1)
         return;
     const QString folder =
-        QFileInfo(item(row)->data(Qt::UserRole).toString()).absolutePath();
+        QFileInfo(m_pListWidgetImage->item(row)->data(Qt::UserRole).toString()).absolutePath();
     if (!folder.isEmpty())
         DesktopOpener::open(folder);
 }
@@ -266,8 +258,8 @@ void Thumbnail::onItemDoubleClicked(QListWidgetItem* item)
 void Thumbnail::onDelete()
 {
     QList<int> rows;
-    for (QListWidgetItem* selected : selectedItems())
-        rows << row(selected);
+    for (QListWidgetItem* selected : m_pListWidgetImage->selectedItems())
+        rows << m_pListWidgetImage->row(selected);
     // From the bottom up, so that the rows still to take keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     // Without the data folder, QFile::moveToTrash would fall back to a
@@ -282,14 +274,14 @@ void Thumbnail::onDelete()
 
 void Thumbnail::onClear()
 {
-    while (count() > 0)
-        takeRow(count() - 1);
+    while (m_pListWidgetImage->count() > 0)
+        takeRow(m_pListWidgetImage->count() - 1);
 }
 
 void Thumbnail::onAddImage()
 {
     const QStringList fileNameList = chooseImageFiles();
-    const int curRow = currentRow();
+    const int curRow = m_pListWidgetImage->currentRow();
     int row = curRow < 0 ? -1 : curRow + 1;
     for (const QString& fileName : fileNameList) {
         if (AddImage(fileName, row) && row >= 0)
@@ -323,10 +315,10 @@ void Thumbnail::onMoveDown()
 // The item keeps its path, so its file stays watched.
 void Thumbnail::moveCurrent(int step)
 {
-    const int from = currentRow();
+    const int from = m_pListWidgetImage->currentRow();
     const int to = from + step;
-    if (from < 0 || to < 0 || to >= count())
+    if (from < 0 || to < 0 || to >= m_pListWidgetImage->count())
         return;
-    insertItem(to, takeItem(from));
-    setCurrentRow(to);
+    m_pListWidgetImage->insertItem(to, m_pListWidgetImage->takeItem(from));
+    m_pListWidgetImage->setCurrentRow(to);
 }

@@ -8,8 +8,8 @@
  * (to the desktop's trash) or RemoveItem(row, true). Every removal also stops
  * watching the file.
  *
- * Built as a QListWidget (the form promotes its list to it); the title label
- * sits in a viewport margin above the icons. Its constructor registers the
+ * A widget holding a title label above its icon list (object name
+ * "ListWidgetImage"), which owns the items. Its constructor registers the
  * gallery's resources (":/Pdf.png").
  *
  * Threads: GUI thread only, every function and slot. Other threads reach the
@@ -18,16 +18,18 @@
 #ifndef TAVIK_THUMBNAIL_H
 #define TAVIK_THUMBNAIL_H
 
-#include <QListWidget>
 #include <QSize>
 #include <QStringList>
+#include <QWidget>
 
 class QFileSystemWatcher;
 class QLabel;
+class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QPixmap;
 
-class Thumbnail : public QListWidget {
+class Thumbnail : public QWidget {
     Q_OBJECT
 
 public:
@@ -73,15 +75,13 @@ protected:
     // order, empty when cancelled. Tests override it to skip the dialog.
     virtual QStringList chooseImageFiles();
 
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     // Takes row out of the list and the watcher, deleting the item.
     QString takeRow(int row);
     void moveCurrent(int step);
-    void placeTitle();
 
     QLabel* m_pLabelTitle;
+    QListWidget* m_pListWidgetImage;
     QMenu* m_pMenu;
     QSize m_IconSize;
     QFileSystemWatcher* m_fileSystemWatcher;

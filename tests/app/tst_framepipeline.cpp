@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -38,6 +39,9 @@ private:
     Thumbnail* m_strip = nullptr;
     QTemporaryDir m_dir;
     QList<QUrl> m_openedUrls;
+
+    // The strip's icon list, where the items and the current row live.
+    QListWidget* iconList() const { return m_strip->findChild<QListWidget*>(QStringLiteral("ListWidgetImage")); }
 
     template <typename T> T* child(const char* name) { return m_panel->findChild<T*>(QLatin1String(name)); }
 
@@ -400,11 +404,11 @@ private slots:
         const QString earlier = m_dir.filePath(QStringLiteral("earlier.png"));
         QVERIFY(filled(20, 10, Qt::yellow).save(earlier));
         QVERIFY(m_strip->AddImage(earlier, -1));
-        m_strip->setCurrentRow(0);
+        iconList()->setCurrentRow(0);
         setStreamParameters(QStringLiteral("JPEG"), 640, 480);
         const QString path = takePhotoWith(jpegOf(filled(640, 480, Qt::gray)));
         QCOMPARE(m_strip->GetFilePaths(), (QStringList{earlier, path}));
-        QCOMPARE(m_strip->currentRow(), 1);
+        QCOMPARE(iconList()->currentRow(), 1);
     }
 
     void makePdf_pagesFollowStripOrder_andPdfJoinsStrip()
@@ -424,8 +428,8 @@ private slots:
         QCOMPARE(closer.text, QStringLiteral("保存PDF成功\n图片路径:") + pdf);
         QVERIFY(QRegularExpression(QStringLiteral("/Pdf_\\d{2}_\\d{2}_\\d{2}-\\d{2}_\\d{2}_\\d{2}\\.pdf$")).match(pdf).hasMatch());
         QCOMPARE(m_strip->Count(), 4);
-        QCOMPARE(m_strip->currentRow(), 3);
-        QVERIFY(!m_strip->item(3)->icon().isNull());
+        QCOMPARE(iconList()->currentRow(), 3);
+        QVERIFY(!iconList()->item(3)->icon().isNull());
 
         QProcess info;
         info.start(QStringLiteral("pdfinfo"), {pdf});
@@ -441,7 +445,7 @@ private slots:
         QCOMPARE(firstPageColour(pdf), QStringLiteral("red"));
 
         // "Move up" on green makes it the first page of the next composition.
-        m_strip->setCurrentRow(1);
+        iconList()->setCurrentRow(1);
         m_strip->onMoveUp();
         QTest::qWait(1100); // a new name: compositions within one second share it
         child<QPushButton>("pushButton")->click();

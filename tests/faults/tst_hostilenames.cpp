@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +34,9 @@ private:
     QString m_canary; // created only if a name's text were run
     QList<QUrl> m_openedUrls;
     QByteArray m_frame;
+
+    // The strip's icon list, where the items and the current row live.
+    QListWidget* iconList() const { return m_strip->findChild<QListWidget*>(QStringLiteral("ListWidgetImage")); }
 
     template <typename T> T* child(const char* name) { return m_panel->findChild<T*>(QLatin1String(name)); }
 
@@ -130,10 +134,10 @@ private slots:
         QCOMPARE(m_strip->GetIndex(photo), 0);
 
         // Opening: xdg-open gets exactly one argument, the path.
-        m_strip->setCurrentRow(0);
+        iconList()->setCurrentRow(0);
         m_strip->onOpen();
         QTRY_COMPARE(xdgOpenCalls().size(), 1);
-        m_strip->setCurrentRow(1);
+        iconList()->setCurrentRow(1);
         m_strip->onOpenDir();
         QTRY_COMPARE(xdgOpenCalls().size(), 2);
         QCOMPARE(xdgOpenCalls(), (QList<QStringList>{{photo}, {folder}}));

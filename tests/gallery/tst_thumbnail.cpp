@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileSystemWatcher>
+#include <QListWidget>
 #include <QPixmap>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -16,6 +17,12 @@ QString writePicture(const QString& path, QSize size = QSize(4, 2))
     QImage picture(size, QImage::Format_RGB32);
     picture.fill(Qt::red);
     return picture.save(path) ? path : QString();
+}
+
+// The strip's icon list, where the items, the current row and the selection live.
+QListWidget* iconList(Thumbnail& strip)
+{
+    return strip.findChild<QListWidget*>(QStringLiteral("ListWidgetImage"));
 }
 
 QStringList watchedFiles(Thumbnail& strip)
@@ -80,17 +87,18 @@ void TestThumbnail::addImage_placesItemAtRowAndMakesItSoleCurrent()
         QPixmap pixmap = pixmapOf(QSize(8, 8));
         QVERIFY(strip.AddImage(pixmap, QString::fromLatin1(name), -1));
     }
-    strip.item(0)->setSelected(true);
-    strip.item(1)->setSelected(true);
+    QListWidget* list = iconList(strip);
+    list->item(0)->setSelected(true);
+    list->item(1)->setSelected(true);
 
     QPixmap pixmap = pixmapOf(QSize(8, 8));
     QVERIFY(strip.AddImage(pixmap, QStringLiteral("/p/new.jpg"), row));
 
     QCOMPARE(strip.Count(), 4);
     QCOMPARE(strip.GetFilePaths().at(expectedRow), QStringLiteral("/p/new.jpg"));
-    QCOMPARE(strip.currentRow(), expectedRow);
-    QCOMPARE(strip.selectedItems().size(), 1);
-    QCOMPARE(strip.selectedItems().first(), strip.item(expectedRow));
+    QCOMPARE(list->currentRow(), expectedRow);
+    QCOMPARE(list->selectedItems().size(), 1);
+    QCOMPARE(list->selectedItems().first(), list->item(expectedRow));
 }
 
 void TestThumbnail::addImage_refusesPathAlreadyListedIgnoringCase()
@@ -139,9 +147,9 @@ void TestThumbnail::addImage_itemTextIsTheFileNamePart()
     Thumbnail strip;
     QPixmap pixmap = pixmapOf(QSize(8, 8));
     QVERIFY(strip.AddImage(pixmap, path, -1));
-    QCOMPARE(strip.item(0)->text(), text);
-    QCOMPARE(strip.item(0)->data(Qt::UserRole).toString(), path);
-    QCOMPARE(strip.item(0)->textAlignment(), int(Qt::AlignCenter));
+    QCOMPARE(iconList(strip)->item(0)->text(), text);
+    QCOMPARE(iconList(strip)->item(0)->data(Qt::UserRole).toString(), path);
+    QCOMPARE(iconList(strip)->item(0)->textAlignment(), int(Qt::AlignCenter));
 }
 
 void TestThumbnail::addImage_scalesIconIntoCellLessTextLine_data()
@@ -169,8 +177,8 @@ void TestThumbnail::addImage_scalesIconIntoCellLessTextLine()
     QPixmap pixmap = pixmapOf(picture);
     QVERIFY(strip.AddImage(pixmap, QStringLiteral("/p/x.jpg"), -1));
     QCOMPARE(pixmap.size(), icon);
-    QCOMPARE(strip.item(1)->sizeHint(), cell.isValid() ? cell : QSize(130, 150));
-    QCOMPARE(strip.item(0)->sizeHint(), QSize(130, 150)); // earlier items keep their cell
+    QCOMPARE(iconList(strip)->item(1)->sizeHint(), cell.isValid() ? cell : QSize(130, 150));
+    QCOMPARE(iconList(strip)->item(0)->sizeHint(), QSize(130, 150)); // earlier items keep their cell
 }
 
 void TestThumbnail::getIndex_findsPathIgnoringCase()

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileSystemWatcher>
+#include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -17,6 +18,12 @@ QPixmap pixmapOf()
     QPixmap pixmap(QSize(8, 8));
     pixmap.fill(Qt::green);
     return pixmap;
+}
+
+// The strip's icon list, where the items, the current row and the selection live.
+QListWidget* iconList(Thumbnail& strip)
+{
+    return strip.findChild<QListWidget*>(QStringLiteral("ListWidgetImage"));
 }
 
 void fill(Thumbnail& strip, int n)
@@ -163,9 +170,9 @@ void TestThumbnailCommands::contextMenu_offersCommandsByState()
     QFETCH(QStringList, texts);
     Thumbnail strip;
     fill(strip, count);
-    strip.clearSelection();
+    iconList(strip)->clearSelection();
     if (current >= 0)
-        strip.setCurrentRow(current);
+        iconList(strip)->setCurrentRow(current);
 
     strip.onPopupCustomMenu(QPoint(1, 1));
     strip.onPopupCustomMenu(QPoint(1, 1)); // refilled, not appended
@@ -199,7 +206,7 @@ void TestThumbnailCommands::move_shiftsCurrentItemAndKeepsEnds()
     QFETCH(int, currentAfter);
     Thumbnail strip;
     fill(strip, 4);
-    strip.setCurrentRow(current);
+    iconList(strip)->setCurrentRow(current);
 
     // Where the menu does not offer the move, the slot itself must refuse.
     if (up && !chooseFromMenu(strip, QStringLiteral("Move up")))
@@ -211,7 +218,7 @@ void TestThumbnailCommands::move_shiftsCurrentItemAndKeepsEnds()
     for (QChar c : order)
         expected << QStringLiteral("/p/%1.jpg").arg(c);
     QCOMPARE(strip.GetFilePaths(), expected);
-    QCOMPARE(strip.currentRow(), currentAfter);
+    QCOMPARE(iconList(strip)->currentRow(), currentAfter);
     QCOMPARE(strip.findChild<QFileSystemWatcher*>()->files().size(), 0); // nothing on disk was watched
 }
 
@@ -258,10 +265,10 @@ void TestThumbnailCommands::open_passesExactPathAsOnlyArgument()
     QVERIFY(strip.AddImage(pixmap, path, 0));
 
     if (command == QLatin1String("double-click")) {
-        const QPoint at = strip.visualItemRect(strip.item(0)).center();
+        const QPoint at = iconList(strip)->visualItemRect(iconList(strip)->item(0)).center();
         // An item view takes a double-click only on the item it saw pressed.
-        QTest::mouseClick(strip.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(strip.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseClick(iconList(strip)->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(iconList(strip)->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     } else if (command == QLatin1String("onOpen")) {
         strip.onOpen();
     } else {
@@ -279,7 +286,7 @@ void TestThumbnailCommands::open_withoutCurrentItemRunsNothing()
 {
     Thumbnail strip;
     fill(strip, 2);
-    strip.setCurrentRow(-1);
+    iconList(strip)->setCurrentRow(-1);
     strip.onOpen();
     strip.onOpenDir();
     strip.onItemDoubleClicked(nullptr);
@@ -294,9 +301,9 @@ void TestThumbnailCommands::delete_movesSelectedFilesToTrash()
                             writePicture("del-c.png")};
     for (const QString& file : files)
         QVERIFY(strip.AddImage(file, -1));
-    strip.clearSelection();
-    strip.item(0)->setSelected(true);
-    strip.item(2)->setSelected(true);
+    iconList(strip)->clearSelection();
+    iconList(strip)->item(0)->setSelected(true);
+    iconList(strip)->item(2)->setSelected(true);
 
     QVERIFY(chooseFromMenu(strip, QStringLiteral("Delete")));
 
@@ -354,7 +361,7 @@ void TestThumbnailCommands::addImage_insertsAfterCurrentRowInDialogOrder()
         writePicture(QString::fromLatin1(name) + ".png");
     for (const char* name : {"a", "b", "c"})
         QVERIFY(strip.AddImage(m_dir.filePath(QString::fromLatin1(name) + ".png"), -1));
-    strip.setCurrentRow(current);
+    iconList(strip)->setCurrentRow(current);
     for (const QString& name : chosen)
         strip.answer << m_dir.filePath(name + ".png");
 
