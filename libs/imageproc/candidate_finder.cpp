@@ -263,12 +263,7 @@ bool CandidateFinder::quadFromPolygon(const std::vector<cv::Point>& polygon, cv:
     if (lines.size() != 4)
         return false;
     Quad q;
-    for (int i = 0; i < 4; ++i) {
-        if (!quad_geometry::intersect(lines[(i + 3) % 4], lines[i], &q.p[i]))
-            return false;
-    }
-    q = quad_geometry::ordered(q);
-    if (!quad_geometry::isConvex(q))
+    if (!quad_geometry::fromSides(lines.data(), &q))
         return false;
     const float w = static_cast<float>(size.width), h = static_cast<float>(size.height);
     for (const cv::Point2f& p : q.p) {

@@ -304,12 +304,7 @@ bool ContentOutliner::propose(Quad* out, Evidence* evidence) const
         e.weakestSupport = std::min(e.weakestSupport, support);
     }
     Quad q;
-    for (int i = 0; i < 4; ++i) {
-        if (!quad_geometry::intersect(lines[(i + 3) % 4], lines[i], &q.p[i]))
-            return false;
-    }
-    q = quad_geometry::ordered(q);
-    if (!quad_geometry::isConvex(q))
+    if (!quad_geometry::fromSides(lines, &q))
         return false;
     *out = q;
     *evidence = e;

@@ -80,6 +80,20 @@ bool intersect(const Line2& a, const Line2& b, cv::Point2f* at)
     return true;
 }
 
+bool fromSides(const Line2 sides[4], Quad* out)
+{
+    Quad q;
+    for (int i = 0; i < 4; ++i) {
+        if (!intersect(sides[(i + 3) % 4], sides[i], &q.p[i]))
+            return false;
+    }
+    q = ordered(q);
+    if (!isConvex(q))
+        return false;
+    *out = q;
+    return true;
+}
+
 Quad scaledUp(const Quad& q, int factor)
 {
     Quad r;

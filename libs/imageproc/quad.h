@@ -33,6 +33,10 @@ double cornerAngle(const Quad& q, int i);
 // Intersection of two lines; false when they are (nearly) parallel.
 bool intersect(const Line2& a, const Line2& b, cv::Point2f* at);
 
+// The ordered quad whose corner i is where sides[i - 1] and sides[i] meet;
+// false when two neighbouring sides are (nearly) parallel or it is not convex.
+bool fromSides(const Line2 sides[4], Quad* out);
+
 // Quad scaled from a picture downscaled by `factor` back to full size
 // (pixel centres map to pixel centres).
 Quad scaledUp(const Quad& q, int factor);

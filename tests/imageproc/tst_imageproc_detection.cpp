@@ -4,6 +4,7 @@
 // own yardstick.
 
 #include "evaluation.h"
+#include "library_detector.h"
 #include "imageproc.h"
 #include "page_warper.h"
 #include "preview_tracker.h"
@@ -18,16 +19,6 @@
 Q_DECLARE_METATYPE(Quad)
 
 namespace {
-
-bool findWithLibrary(const cv::Mat& rgb, Quad* found)
-{
-    float c[8];
-    if (ImageProc_FindDocument(rgb.ptr<unsigned char>(), rgb.cols, static_cast<int>(rgb.step[0]), rgb.rows, c) != 1)
-        return false;
-    for (int i = 0; i < 4; ++i)
-        found->p[i] = cv::Point2f(c[2 * i], c[2 * i + 1]);
-    return true;
-}
 
 Quad quadOf(std::initializer_list<cv::Point2f> corners)
 {

@@ -10,6 +10,7 @@
 
 #include "document_detector.h"
 #include "evaluation.h"
+#include "library_detector.h"
 #include "imageproc.h"
 #include "jpeg_codec.h"
 #include "outline_painter.h"
@@ -24,16 +25,6 @@
 #include <string>
 
 namespace {
-
-bool findWithLibrary(const cv::Mat& rgb, Quad* found)
-{
-    float c[8];
-    if (ImageProc_FindDocument(rgb.ptr<unsigned char>(), rgb.cols, static_cast<int>(rgb.step[0]), rgb.rows, c) != 1)
-        return false;
-    for (int i = 0; i < 4; ++i)
-        found->p[i] = cv::Point2f(c[2 * i], c[2 * i + 1]);
-    return true;
-}
 
 void dump(const std::string& dir, uint32_t seed, int index)
 {
