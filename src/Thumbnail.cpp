@@ -127,9 +127,16 @@ bool Thumbnail::AddImage(const QString& fileName, int row)
 {
     if (GetIndex(fileName) != -1)
         return false;
+    // The reader is chosen by the bytes, not the name, and only among the
+    // formats the strip lists (photos and the pictures the add dialog offers):
+    // some other readers allocate the whole picture just to report its size.
     // The header is read first: a file may claim any size, and the icon needs
     // only a small picture, which JPEG decodes at a reduced scale directly.
     QImageReader reader(fileName);
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    if (format != "jpeg" && format != "png" && format != "bmp")
+        return false;
     const QSize size = reader.size();
     if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels) {
         qDebug() << "Thumbnail: not listing" << fileName << "of" << size << "pixels: too large";
