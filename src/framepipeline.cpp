@@ -166,7 +166,6 @@ void setStreamParameters(const QString& pixelFormat, int width, int height)
     g_stream.pixelFormat = pixelFormat;
     g_stream.width = width;
     g_stream.height = height;
-    g_stream.frmsize = static_cast<unsigned int>(width) * static_cast<unsigned int>(height);
 }
 
 
@@ -191,7 +190,7 @@ void setRgbData(unsigned char* buffer, unsigned long len)
                 return;
         } else {
             serveJpegPhotoRequest(buffer, len);
-            if (g_stream.frmsize < kQuarterScalePixels)
+            if (g_stream.frmsize() < kQuarterScalePixels)
                 decodeSmallJpeg(buffer, len, frame);
             else if (!decodeLargeJpeg(buffer, len, frame))
                 return;

@@ -40,7 +40,7 @@ struct streamParameters {
     QString pixelFormat;
     int width = 0;
     int height = 0;
-    unsigned int frmsize = 0;
+    unsigned int frmsize() const { return static_cast<unsigned int>(width) * static_cast<unsigned int>(height); }
     bool isYuyv() const { return pixelFormat == QLatin1String("YUYV"); }
 };
 

@@ -14,6 +14,7 @@
 #include "customInterface/widget.h"
 #include "framepipeline.h"
 #include "mainwidget.h"
+#include "processstats.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,25 +61,6 @@ void timedCallback(unsigned char* buffer, unsigned long len)
     s_realCallback(buffer, len);
     if (photo && !g_currentInfo.isTakePhoto)
         s_photoFrameNs = nowNs() - start;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMb()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE* f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        fclose(f);
-    }
-    return resident * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 } // namespace

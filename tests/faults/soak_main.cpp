@@ -11,6 +11,7 @@
 #include "customInterface/widget.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
+#include "processstats.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,18 +39,6 @@ constexpr int kPhotoIntervalMs = 2000;
 constexpr int kPdfIntervalMs = 120000;
 constexpr int kRssIntervalMs = 5000;
 constexpr double kMaxGrowthMb = 10.0;
-
-double residentMb()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE* f = fopen("/proc/self/statm", "r")) {
-        if (fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        fclose(f);
-    }
-    return resident * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // A photo is complete when it ends with the JPEG end marker and decodes.
 bool photoReadable(const QString& path)
