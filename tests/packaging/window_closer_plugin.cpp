@@ -59,12 +59,12 @@ public:
     // GUI thread, while the application object is being built. The returned
     // timer belongs to the application object, which deletes its generic
     // plugins' objects when it goes.
-    QObject* create(const QString& key, const QString& specification) override
+    QObject* create(const QString& key, const QString& parameter) override
     {
         if (key.compare(QLatin1String("tavikwindowcloser"), Qt::CaseInsensitive) != 0)
             return nullptr;
         bool ok = false;
-        const int delayMs = specification.toInt(&ok);
+        const int delayMs = parameter.toInt(&ok);
         auto* timer = new QTimer;
         timer->setSingleShot(true);
         QObject::connect(timer, &QTimer::timeout, reportAndClose);
