@@ -33,9 +33,9 @@ QByteArray quadrantJpeg()
         for (int x = 0; x < 16; ++x) {
             unsigned char* p = rgb + (y * 16 + x) * 3;
             const bool right = x >= 8, bottom = y >= 8;
-            p[0] = (!right && !bottom) || (right && bottom) ? 255 : 0;
-            p[1] = (right && !bottom) || (right && bottom) ? 255 : 0;
-            p[2] = (!right && bottom) || (right && bottom) ? 255 : 0;
+            p[0] = right == bottom ? 255 : 0;
+            p[1] = right ? 255 : 0;
+            p[2] = bottom ? 255 : 0;
         }
     }
     jpeg_compress_struct cinfo;
@@ -45,8 +45,7 @@ QByteArray quadrantJpeg()
     unsigned char* mem = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &mem, &size);
-    cinfo.image_width = 16;
-    cinfo.image_height = 16;
+    cinfo.image_width = cinfo.image_height = 16;
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
@@ -97,10 +96,9 @@ QImage decodeStrictly(const QByteArray& jpeg)
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                   QImage::Format_RGB888);
+    image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB888);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = image.scanLine(static_cast<int>(cinfo.output_scanline));
+        JSAMPROW row = image.scanLine(int(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);

@@ -6,8 +6,7 @@
 #include <QImage>
 
 // A 16x16 baseline JPEG with libjpeg's standard Huffman tables, quadrants
-//   red   | green
-//   blue  | white
+// red | green over blue | white.
 QByteArray quadrantJpeg();
 // The same bytes with every DHT segment taken out, as MJPEG cameras send.
 QByteArray withoutHuffmanTables(const QByteArray& jpeg);

@@ -10,6 +10,15 @@
 
 namespace {
 
+QByteArray encoded(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 95);
+    return bytes;
+}
+
 // Left half red, right half blue: decoding must keep R G B order.
 QByteArray redBlueJpeg(int width, int height)
 {
@@ -18,11 +27,7 @@ QByteArray redBlueJpeg(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = width / 2; x < width; ++x)
             image.setPixelColor(x, y, QColor(20, 20, 220));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 95);
-    return bytes;
+    return encoded(image);
 }
 
 // Offset of the first segment with this marker before the scan, or -1.
@@ -72,131 +77,120 @@ class TestJpegDecompress : public QObject
     Q_OBJECT
 
 private slots:
-    void decode_scalesIntoBufferThatFits_data();
-    void decode_scalesIntoBufferThatFits();
-    void decode_rejectsWhatItCannotDecode_data();
-    void decode_rejectsWhatItCannotDecode();
-    void decode_padsFrameCutInsideTheScan();
-    void decode_expandsGreyScaleToThreeEqualBytes();
-    void decode_readsMjpegFrameWithoutHuffmanTables_asDeliveredByCaptureLibrary();
-};
-
-void TestJpegDecompress::decode_scalesIntoBufferThatFits_data()
-{
-    QTest::addColumn<QSize>("source");
-    QTest::addColumn<int>("scale");
-    QTest::addColumn<int>("outbufLen");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QSize>("decoded");
-    QTest::newRow("full HD at a quarter, frame-sized buffer")
-        << QSize(1920, 1080) << 4 << 1920 * 1080 * 3 << 0 << QSize(480, 270);
-    QTest::newRow("exact-size buffer") << QSize(64, 48) << 4 << 16 * 12 * 3 << 0 << QSize(16, 12);
-    QTest::newRow("one byte short") << QSize(64, 48) << 4 << 16 * 12 * 3 - 1 << -1 << QSize(16, 12);
-    QTest::newRow("scale 1") << QSize(40, 24) << 1 << 40 * 24 * 3 << 0 << QSize(40, 24);
-    QTest::newRow("size rounds up") << QSize(100, 50) << 8 << 13 * 7 * 3 << 0 << QSize(13, 7);
-}
-
-void TestJpegDecompress::decode_scalesIntoBufferThatFits()
-{
-    QFETCH(QSize, source);
-    QFETCH(int, scale);
-    QFETCH(int, outbufLen);
-    QFETCH(int, result);
-    QFETCH(QSize, decoded);
-    const Decoded d = decode(redBlueJpeg(source.width(), source.height()), scale, outbufLen);
-    QCOMPARE(d.result, result);
-    QCOMPARE(d.size, decoded);
-    QVERIFY(d.guardIntact);
-    if (result == 0)
-        QVERIFY(d.redLeftBlueRight(decoded.height() / 2));
-}
-
-void TestJpegDecompress::decode_rejectsWhatItCannotDecode_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<int>("scale");
-    const QByteArray jpeg = redBlueJpeg(16, 16);
-    QTest::newRow("not a JPEG") << QByteArray("GIF89a, surely not a JPEG image at all") << 4;
-    QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2) << 4;
-    QTest::newRow("cut in the headers") << jpeg.left(segmentOffset(jpeg, 0xDA) / 2) << 4;
-    QTest::newRow("empty") << QByteArray() << 4;
-    QTest::newRow("scale 0") << jpeg << 0;
-}
-
-void TestJpegDecompress::decode_rejectsWhatItCannotDecode()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(int, scale);
-    const Decoded d = decode(data, scale, 16 * 16 * 3);
-    QCOMPARE(d.result, -1);
-    QVERIFY(d.guardIntact);
-}
-
-// libjpeg fills the missing rest of a cut frame with grey and goes on; the
-// rows it did receive must come out right.
-void TestJpegDecompress::decode_padsFrameCutInsideTheScan()
-{
-    const QByteArray jpeg = redBlueJpeg(256, 128);
-    const int scan = segmentOffset(jpeg, 0xDA);
-    QVERIFY(scan > 0);
-    const Decoded d = decode(jpeg.left(scan + (jpeg.size() - scan) * 3 / 4), 4, 64 * 32 * 3);
-    QCOMPARE(d.result, 0);
-    QCOMPARE(d.size, QSize(64, 32));
-    QVERIFY(d.guardIntact);
-    QVERIFY(d.redLeftBlueRight(2));
-}
-
-void TestJpegDecompress::decode_expandsGreyScaleToThreeEqualBytes()
-{
-    QImage grey(16, 8, QImage::Format_Grayscale8);
-    grey.fill(50);
-    for (int y = 0; y < 8; ++y)
-        std::fill_n(grey.scanLine(y) + 8, 8, uchar(200));
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QVERIFY(grey.save(&buffer, "JPG", 95));
-    const int sof = segmentOffset(jpeg, 0xC0);
-    QVERIFY(sof > 0);
-    QCOMPARE(int(uchar(jpeg[sof + 9])), 1); // one component: really a grey-scale file
-
-    const Decoded d = decode(jpeg, 1, 16 * 8 * 3);
-    QCOMPARE(d.result, 0);
-    QCOMPARE(d.size, QSize(16, 8));
-    for (int i = 0; i < 16 * 8; ++i) {
-        const unsigned char* p = d.pixels.constData() + i * 3;
-        QCOMPARE(p[1], p[0]);
-        QCOMPARE(p[2], p[0]);
-        QVERIFY(qAbs(p[0] - (i % 16 < 8 ? 50 : 200)) <= 8);
+    void decode_scalesIntoBufferThatFits_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("outbufLen");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("full HD at a quarter, frame-sized buffer")
+            << QSize(1920, 1080) << 4 << 1920 * 1080 * 3 << 0 << QSize(480, 270);
+        QTest::newRow("exact-size buffer") << QSize(64, 48) << 4 << 16 * 12 * 3 << 0 << QSize(16, 12);
+        QTest::newRow("one byte short") << QSize(64, 48) << 4 << 16 * 12 * 3 - 1 << -1 << QSize(16, 12);
+        QTest::newRow("scale 1") << QSize(40, 24) << 1 << 40 * 24 * 3 << 0 << QSize(40, 24);
+        QTest::newRow("size rounds up") << QSize(100, 50) << 8 << 13 * 7 * 3 << 0 << QSize(13, 7);
     }
-}
 
-void TestJpegDecompress::decode_readsMjpegFrameWithoutHuffmanTables_asDeliveredByCaptureLibrary()
-{
-    QByteArray camera = redBlueJpeg(64, 48);
-    for (int at = segmentOffset(camera, 0xC4); at > 0; at = segmentOffset(camera, 0xC4))
-        camera.remove(at, 2 + (uchar(camera[at + 2]) << 8 | uchar(camera[at + 3])));
-    QVERIFY(segmentOffset(camera, 0xDA) > 0);
-    QCOMPARE(segmentOffset(camera, 0xC4), -1); // libjpeg would fill in tables unasked
+    void decode_scalesIntoBufferThatFits()
+    {
+        QFETCH(QSize, source);
+        QFETCH(int, scale);
+        QFETCH(int, outbufLen);
+        QFETCH(int, result);
+        QFETCH(QSize, decoded);
+        const Decoded d = decode(redBlueJpeg(source.width(), source.height()), scale, outbufLen);
+        QCOMPARE(d.result, result);
+        QCOMPARE(d.size, decoded);
+        QVERIFY(d.guardIntact);
+        if (result == 0)
+            QVERIFY(d.redLeftBlueRight(decoded.height() / 2));
+    }
 
-    unsigned long length = 0;
-    unsigned char* repaired =
-        TavikCam_RepairJpeg(reinterpret_cast<const unsigned char*>(camera.constData()), camera.size(), &length);
-    QVERIFY(repaired);
-    const QByteArray delivered(reinterpret_cast<const char*>(repaired), static_cast<int>(length));
-    std::free(repaired);
-    QVERIFY(segmentOffset(delivered, 0xC4) > 0); // decoded with the tables put back, not libjpeg's own
+    void decode_rejectsWhatItCannotDecode_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("scale");
+        const QByteArray jpeg = redBlueJpeg(16, 16);
+        QTest::newRow("not a JPEG") << QByteArray("GIF89a, surely not a JPEG image at all") << 4;
+        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2) << 4;
+        QTest::newRow("cut in the headers") << jpeg.left(segmentOffset(jpeg, 0xDA) / 2) << 4;
+        QTest::newRow("empty") << QByteArray() << 4;
+        QTest::newRow("scale 0") << jpeg << 0;
+    }
 
-    const Decoded d = decode(delivered, 1, 64 * 48 * 3);
-    QCOMPARE(d.result, 0);
-    QCOMPARE(d.size, QSize(64, 48));
-    QVERIFY(d.redLeftBlueRight(24));
+    void decode_rejectsWhatItCannotDecode()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, scale);
+        const Decoded d = decode(data, scale, 16 * 16 * 3);
+        QCOMPARE(d.result, -1);
+        QVERIFY(d.guardIntact);
+    }
 
-    QImage byQt;
-    QVERIFY(byQt.loadFromData(delivered));
-    QCOMPARE(byQt.size(), QSize(64, 48));
-    QVERIFY(qRed(byQt.pixel(1, 24)) > 180 && qBlue(byQt.pixel(62, 24)) > 180);
-}
+    // libjpeg fills the missing rest of a cut frame with grey and goes on; the
+    // rows it did receive must come out right.
+    void decode_padsFrameCutInsideTheScan()
+    {
+        const QByteArray jpeg = redBlueJpeg(256, 128);
+        const int scan = segmentOffset(jpeg, 0xDA);
+        QVERIFY(scan > 0);
+        const Decoded d = decode(jpeg.left(scan + (jpeg.size() - scan) * 3 / 4), 4, 64 * 32 * 3);
+        QCOMPARE(d.result, 0);
+        QCOMPARE(d.size, QSize(64, 32));
+        QVERIFY(d.guardIntact);
+        QVERIFY(d.redLeftBlueRight(2));
+    }
+
+    void decode_expandsGreyScaleToThreeEqualBytes()
+    {
+        QImage grey(16, 8, QImage::Format_Grayscale8);
+        grey.fill(50);
+        for (int y = 0; y < 8; ++y)
+            std::fill_n(grey.scanLine(y) + 8, 8, uchar(200));
+        const QByteArray jpeg = encoded(grey);
+        const int sof = segmentOffset(jpeg, 0xC0);
+        QVERIFY(sof > 0);
+        QCOMPARE(int(uchar(jpeg[sof + 9])), 1); // one component: really a grey-scale file
+
+        const Decoded d = decode(jpeg, 1, 16 * 8 * 3);
+        QCOMPARE(d.result, 0);
+        QCOMPARE(d.size, QSize(16, 8));
+        for (int i = 0; i < 16 * 8; ++i) {
+            const unsigned char* p = d.pixels.constData() + i * 3;
+            QCOMPARE(p[1], p[0]);
+            QCOMPARE(p[2], p[0]);
+            QVERIFY(qAbs(p[0] - (i % 16 < 8 ? 50 : 200)) <= 8);
+        }
+    }
+
+    void decode_readsMjpegFrameWithoutHuffmanTables_asDeliveredByCaptureLibrary()
+    {
+        QByteArray camera = redBlueJpeg(64, 48);
+        for (int at = segmentOffset(camera, 0xC4); at > 0; at = segmentOffset(camera, 0xC4))
+            camera.remove(at, 2 + (uchar(camera[at + 2]) << 8 | uchar(camera[at + 3])));
+        QVERIFY(segmentOffset(camera, 0xDA) > 0);
+        QCOMPARE(segmentOffset(camera, 0xC4), -1); // libjpeg would fill in tables unasked
+
+        unsigned long length = 0;
+        unsigned char* repaired =
+            TavikCam_RepairJpeg(reinterpret_cast<const unsigned char*>(camera.constData()), camera.size(), &length);
+        QVERIFY(repaired);
+        const QByteArray delivered(reinterpret_cast<const char*>(repaired), static_cast<int>(length));
+        std::free(repaired);
+        QVERIFY(segmentOffset(delivered, 0xC4) > 0); // decoded with the tables put back, not libjpeg's own
+
+        const Decoded d = decode(delivered, 1, 64 * 48 * 3);
+        QCOMPARE(d.result, 0);
+        QCOMPARE(d.size, QSize(64, 48));
+        QVERIFY(d.redLeftBlueRight(24));
+
+        QImage byQt;
+        QVERIFY(byQt.loadFromData(delivered));
+        QCOMPARE(byQt.size(), QSize(64, 48));
+        QVERIFY(qRed(byQt.pixel(1, 24)) > 180 && qBlue(byQt.pixel(62, 24)) > 180);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestJpegDecompress)
 #include "tst_jpegdecompress.moc"
