@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -42,27 +41,18 @@ QByteArray toJpeg(const QImage& img, int quality = 90)
     return bytes;
 }
 
-// A valid JPEG whose frame header claims width x height.
+// A valid JPEG whose baseline frame header claims width x height.
 QByteArray jpegClaiming(int width, int height)
 {
     QByteArray b = toJpeg(pageScene(32, 32, QPolygonF()));
-    for (int i = 0; i + 9 < b.size(); ++i) {
-        if (uchar(b[i]) == 0xFF && (uchar(b[i + 1]) == 0xC0 || uchar(b[i + 1]) == 0xC2)) {
-            const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
-            b.replace(i + 5, 4, size, 4);
-            break;
-        }
-    }
-    return b;
+    const char size[4] = {char(height >> 8), char(height), char(width >> 8), char(width)};
+    return b.replace(b.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 4, size, 4);
 }
 
+// The scenes are 320 wide, so their rows are already packed.
 std::vector<unsigned char> rgbOf(const QImage& img)
 {
-    const size_t row = size_t(img.width()) * 3;
-    std::vector<unsigned char> v(row * img.height());
-    for (int y = 0; y < img.height(); ++y)
-        std::memcpy(v.data() + y * row, img.constScanLine(y), row);
-    return v;
+    return std::vector<unsigned char>(img.constBits(), img.constBits() + img.sizeInBytes());
 }
 
 using JpegCall = int (*)(unsigned char*, int, unsigned char**, int*);
