@@ -109,42 +109,33 @@ private:
         return m_streaming && !m_queued.empty() && !frames.empty();
     }
 
-    // The library's own wake-up eventfd is real: poll it for real, in
-    // slices, while the fake decides about its own descriptor.
+    // The library's own wake-up eventfd is real: poll it for real, for the
+    // whole timeout when the fake has nothing to say.
     static int onPoll(pollfd* fds, nfds_t nfds, int timeout)
     {
-        using namespace std::chrono;
-        const auto deadline = steady_clock::now() + milliseconds(timeout);
-        for (;;) {
-            int ready = 0;
-            std::vector<pollfd> real;
-            for (nfds_t i = 0; i < nfds; ++i) {
-                fds[i].revents = 0;
-                if (!isFake(fds[i].fd)) {
-                    real.push_back(fds[i]);
-                    continue;
-                }
-                const Unplug how = device()->unplug.load();
-                if (how == Unplug::PollError)
-                    fds[i].revents = POLLERR | POLLHUP;
-                else if (how != Unplug::SilentThenGone && device()->frameReady())
-                    fds[i].revents = POLLIN;
-                ready += fds[i].revents != 0;
+        int ready = 0;
+        std::vector<pollfd*> real;
+        std::vector<pollfd> polled;
+        for (nfds_t i = 0; i < nfds; ++i) {
+            fds[i].revents = 0;
+            if (!isFake(fds[i].fd)) {
+                real.push_back(&fds[i]);
+                polled.push_back(fds[i]);
+                continue;
             }
-            if (ready)
-                std::this_thread::sleep_for(milliseconds(4));   // a camera's pace, roughly
-            const long left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-            const int slice = ready || timeout == 0 ? 0 : int(std::clamp<long>(left, 0, 5));
-            if (!real.empty() && ::poll(real.data(), real.size(), slice) > 0) {
-                for (nfds_t i = 0, r = 0; i < nfds; ++i)
-                    if (!isFake(fds[i].fd))
-                        ready += (fds[i].revents = real[r++].revents) != 0;
-            } else if (real.empty() && slice > 0) {
-                std::this_thread::sleep_for(milliseconds(slice));
-            }
-            if (ready || left <= 0)
-                return ready;
+            const Unplug how = device()->unplug.load();
+            if (how == Unplug::PollError)
+                fds[i].revents = POLLERR | POLLHUP;
+            else if (how != Unplug::SilentThenGone && device()->frameReady())
+                fds[i].revents = POLLIN;
+            ready += fds[i].revents != 0;
         }
+        if (ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));   // a camera's pace, roughly
+        if (::poll(polled.data(), polled.size(), ready ? 0 : timeout) > 0)
+            for (size_t r = 0; r < real.size(); ++r)
+                ready += (real[r]->revents = polled[r].revents) != 0;
+        return ready;
     }
 
     int ioctl(int node, unsigned long request, void* arg)

@@ -1,5 +1,7 @@
 #include "test_jpeg.h"
 
+#include <QBuffer>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -28,37 +30,15 @@ void noteWarning(j_common_ptr cinfo, int level)
 
 QByteArray quadrantJpeg()
 {
-    unsigned char rgb[16 * 16 * 3];
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            unsigned char* p = rgb + (y * 16 + x) * 3;
-            const bool right = x >= 8, bottom = y >= 8;
-            p[0] = right == bottom ? 255 : 0;
-            p[1] = right ? 255 : 0;
-            p[2] = bottom ? 255 : 0;
-        }
-    }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &mem, &size);
-    cinfo.image_width = cinfo.image_height = 16;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    for (int y = 0; y < 16; ++y) {
-        JSAMPROW row = rgb + y * 16 * 3;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(mem), static_cast<int>(size));
-    std::free(mem);
+    QImage image(16, 16, QImage::Format_RGB888);
+    image.fill(Qt::red);
+    for (int y = 0; y < 16; ++y)
+        for (int x = y < 8 ? 8 : 0; x < 16; ++x)
+            image.setPixel(x, y, y < 8 ? qRgb(0, 255, 0) : x < 8 ? qRgb(0, 0, 255) : qRgb(255, 255, 255));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);   // Qt's writer keeps libjpeg's standard tables
     return bytes;
 }
 
