@@ -1,10 +1,7 @@
-// Starts the application exactly as main does, prints the window's title and
-// size once it is shown, then closes the window the way a user would, so the
-// process's exit status is the application's own.
-//
-//   app_probe [--screenshot FILE.png]
-// With --screenshot it first lets the preview run for two seconds and saves
-// the window as it is on screen (used by scripts/screenshot.sh under Xvfb).
+// Starts the application as main does, prints the shown window's title and
+// size, then closes it as a user would, so the exit status is the
+// application's own. app_probe --screenshot FILE.png first lets the preview run
+// two seconds and saves the window (scripts/screenshot.sh).
 #include "application.h"
 #include "mainwidget.h"
 

@@ -39,11 +39,6 @@ private slots:
         Widget::instance()->setWidgetType(Widget::T_camare, Widget::T_camare, WidgetStatus::Show);
     }
 
-    void freshCoordinator_reportsCameraPanel()
-    {
-        QCOMPARE(Widget::instance()->currentWidgetType(), Widget::T_camare);
-    }
-
     void stateTable_data()
     {
         QTest::addColumn<QStringList>("setup");

@@ -2,8 +2,6 @@
 // truncated frames, and the camera pulled out while a frame waits for the GUI,
 // during a photo's save, during a PDF's composition and at random moments.
 // Each loss warns once and the lists come back with the camera.
-#include "camera_testing.h"
-#include "faultsupport.h"
 #include "../app/testsupport.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
@@ -23,7 +21,9 @@
 #include <random>
 #include <thread>
 
-using namespace FaultSupport;
+using namespace TestSupport;
+
+static const QString kCameraLost = QStringLiteral("摄像头已拔出");
 
 class CameraFaultsTest : public QObject
 {
@@ -31,14 +31,15 @@ class CameraFaultsTest : public QObject
 
 private:
     MainWidget* m_window = nullptr; // never deleted: destroying it ends the process
-    BoxCounter* m_boxes = nullptr;
+    BoxCloser* m_boxes = nullptr;
     Thumbnail* m_strip = nullptr;
     QTemporaryDir m_dir;
     int m_losses = 0; // losses caused so far: the warnings expected
 
     template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QLatin1String(name)); }
     QComboBox* combo(const char* name) { return child<QComboBox>(name); }
-    QPixmap shown() { return child<QLabel>("label")->pixmap(Qt::ReturnByValue); }
+    QLabel* preview() { return child<QLabel>("label"); }
+    QPixmap shown() { return preview()->pixmap(Qt::ReturnByValue); }
 
     bool waitForNewFrame(int timeoutMs = 5000)
     {
@@ -60,11 +61,14 @@ private:
             box->click();
     }
 
-    // Unplugged: one more warning, and the lists are empty.
+    // Unplugged: one more warning, the lists are empty and the preview points
+    // to the button that enumerates again.
     void expectLossHandled()
     {
         ++m_losses;
-        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->count(kCameraLost), m_losses, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts.count(kCameraLost), m_losses, 5000);
+        QCOMPARE(m_boxes->titles.last(), QStringLiteral("警告"));
+        QVERIFY(preview()->text().contains(QStringLiteral("初始化摄像头数据")));
         QCOMPARE(combo("comboBox_devName")->count(), 0);
         QCOMPARE(combo("comboBox_PixelFormat")->count(), 0);
         QCOMPARE(combo("comboBox_FrmSize")->count(), 0);
@@ -108,11 +112,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        TestSupport::onlyVirtualCamera(true);
+        onlyVirtualCamera(true);
         m_window = new MainWidget;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
-        m_boxes = new BoxCounter;
+        m_boxes = new BoxCloser;
         m_strip = child<Thumbnail>("listWidget");
         child<QLineEdit>("lineEdit")->setText(m_dir.path());
         QVERIFY(waitForNewFrame());
@@ -234,7 +238,7 @@ private slots:
         }
         QVERIFY(waitForNewFrame());
         QTest::qWait(500); // repeated loss reports of the last cycle are long over
-        QCOMPARE(m_boxes->count(kCameraLost), m_losses);
+        QCOMPARE(m_boxes->texts.count(kCameraLost), m_losses);
     }
 
     void cleanupTestCase()

@@ -2,11 +2,8 @@
 // "$( )", line breaks), Chinese names and a path of over 600 characters:
 // photos, PDFs, the strip, opening an entry and opening folders all handle
 // exactly that path, and nothing in it is ever run.
-#include "camerawidget.h"
-#include "faultsupport.h"
 #include "../app/testsupport.h"
 #include "Thumbnail.h"
-#include "camera_testing.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -16,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace FaultSupport;
+using namespace TestSupport;
 
 class HostileNamesTest : public QObject
 {
@@ -40,19 +37,16 @@ private:
 
     template <typename T> T* child(const char* name) { return m_panel->findChild<T*>(QLatin1String(name)); }
 
-    // The argument lists of the xdg-open calls so far.
+    // The argument lists of the xdg-open calls so far (log: argc, argv..., each NUL-ended).
     QList<QStringList> xdgOpenCalls() const
     {
         QFile file(m_log);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> fields = file.readAll().split('\0');
+        QList<QByteArray> fields = file.open(QIODevice::ReadOnly) ? file.readAll().split('\0') : QList<QByteArray>{""};
         fields.removeLast(); // after the last NUL
         QList<QStringList> calls;
         for (int i = 0; i < fields.size();) {
-            const int n = fields.at(i++).toInt();
             QStringList args;
-            for (int k = 0; k < n && i < fields.size(); ++k)
+            for (int n = fields.at(i++).toInt(); n > 0 && i < fields.size(); --n)
                 args << QString::fromUtf8(fields.at(i++));
             calls << args;
         }
@@ -74,10 +68,10 @@ private slots:
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toUtf8() + ':' + qgetenv("PATH"));
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "recordUrl");
 
-        m_panel = TestSupport::panelWithoutCamera();
+        m_panel = panelWithoutCamera();
         m_strip = child<Thumbnail>("listWidget");
         setStreamParameters(QStringLiteral("JPEG"), 320, 240);
-        m_frame = TestSupport::jpegOf(TestSupport::filled(320, 240, Qt::darkYellow));
+        m_frame = jpegOf(filled(320, 240, Qt::darkYellow));
     }
 
     void folderName_handledExactly_data()
@@ -112,9 +106,7 @@ private slots:
         // A photo lands in exactly that folder and the strip lists its path.
         child<QPushButton>("TakePhoto")->click();
         feed(m_frame);
-        while (!g_imageQueue.isEmpty())
-            m_panel->Video_GetPic();
-        g_currentInfo.getImageOk = false;
+        drain(m_panel);
         QTRY_COMPARE(m_strip->Count(), 1);
         const QStringList photos = QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files);
         QCOMPARE(photos.size(), 1);
@@ -123,7 +115,7 @@ private slots:
         QCOMPARE(QImage(photo).size(), QSize(320, 240));
 
         // So does a PDF.
-        BoxCounter boxes;
+        BoxCloser boxes;
         child<QPushButton>("pushButton")->click();
         QCOMPARE(boxes.texts.size(), 1);
         const QStringList pdfs = QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files);

@@ -2,11 +2,8 @@
 // read-only bind mount, which stops root too) and a full small tmpfs. A failed
 // photo or PDF leaves no file under its final name, logs one line, and the
 // next save after the folder is back works.
-#include "camerawidget.h"
-#include "faultsupport.h"
 #include "../app/testsupport.h"
 #include "Thumbnail.h"
-#include "camera_testing.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -15,8 +12,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace FaultSupport;
-using TestSupport::LogCapture;
+using namespace TestSupport;
 
 class SaveFolderTest : public QObject
 {
@@ -42,9 +38,7 @@ private:
     {
         child<QPushButton>("TakePhoto")->click();
         feed(m_frame);
-        while (!g_imageQueue.isEmpty())
-            m_panel->Video_GetPic();
-        g_currentInfo.getImageOk = false;
+        drain(m_panel);
         QCoreApplication::processEvents(); // the path's road to the strip
     }
 
@@ -83,12 +77,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        m_panel = TestSupport::panelWithoutCamera();
+        m_panel = panelWithoutCamera();
         m_strip = child<Thumbnail>("listWidget");
         setStreamParameters(QStringLiteral("JPEG"), 640, 480);
-        m_frame = TestSupport::jpegOf(TestSupport::filled(640, 480, Qt::darkCyan)); // a few KB as JPG
+        m_frame = jpegOf(filled(640, 480, Qt::darkCyan)); // a few KB as JPG
         m_picture = m_dir.filePath(QStringLiteral("page.png"));
-        QVERIFY(TestSupport::filled(64, 48, Qt::darkCyan).save(m_picture));
+        QVERIFY(filled(64, 48, Qt::darkCyan).save(m_picture));
     }
 
     void init()
@@ -147,7 +141,7 @@ private slots:
         if (!breakFolder(fault))
             QSKIP(qPrintable(QStringLiteral("cannot make the folder %1 here (mounts not allowed)").arg(fault)));
         const QStringList before = entriesOf(m_folder);
-        BoxCounter boxes;
+        BoxCloser boxes;
         {
             LogCapture log;
             child<QPushButton>("pushButton")->click();
