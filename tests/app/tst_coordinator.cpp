@@ -1,5 +1,5 @@
 // The panel coordinator's switching rules, one case per row of its state
-// table, plus geometryFit. Widget::Type values: -1 none, 0 back, 1 camera, 2 ID card.
+// table, and its relays across threads. Widget::Type values: -1 none, 0 back, 1 camera, 2 ID card.
 #include "customInterface/widget.h"
 
 #include <QThread>
@@ -96,16 +96,6 @@ private slots:
 
         QCOMPARE(seen, broadcasts);
         QCOMPARE(int(Widget::instance()->currentWidgetType()), current);
-    }
-
-    void geometryFit_keepsRectangleAndAppliesItToWidget()
-    {
-        QCOMPARE(Widget::instance()->geometryFit(10, 20, 300, 400, nullptr), QRect(10, 20, 300, 400));
-        QWidget target;
-        QCOMPARE(Widget::instance()->geometryFit(10, 20, 300, 400, &target), QRect(10, 20, 300, 400));
-        QCOMPARE(target.pos(), QPoint(10, 20));
-        QCOMPARE(target.minimumSize(), QSize(300, 400));
-        QCOMPARE(target.maximumSize(), QSize(300, 400));
     }
 
     void relays_carryPathAcrossThreadsQueued()
