@@ -1,16 +1,8 @@
 #!/usr/bin/env bash
-# Checks the package that `cpack -G DEB` left in the build folder: control
-# fields, files (the same as `cmake --install` lays out), no maintainer
-# scripts; then installs it, starts the installed program offscreen with the
-# virtual camera, lets a Qt plugin close its window, and removes it again.
-#
-# It installs with dpkg -i when that cannot disturb the machine: as root, with
-# the dependencies present and nothing of the package there yet; the package
-# is purged at the end and the test checks that nothing of it is left.
-# Otherwise (or with TAVIK_PACKAGE_TEST=unpack) it unpacks with dpkg -x into
-# a scratch root, where the program finds its image-processing library on the
-# second search path, ./lib, instead of the first.
-#
+# Checks the .deb that cpack left in BUILD_DIR, installs it (dpkg -i only when
+# that cannot disturb the machine, else dpkg -x into a scratch root, where the
+# program finds its library on the second search path, ./lib), starts the
+# installed program, lets a Qt plugin close its window, and purges it again.
 #   check_package.sh BUILD_DIR PLUGIN_DIR CMAKE
 set -uo pipefail
 build=$1 plugins=$2 cmake=$3
@@ -18,18 +10,13 @@ build=$1 plugins=$2 cmake=$3
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 pass() { echo "ok: $*"; }
-
 debs=("$build"/tavikapp_1.0.0_*.deb)
 deb=${debs[0]}
-[[ -f $deb ]] || { echo "FAIL: no tavikapp_1.0.0_*.deb in $build (run cpack -G DEB there)"; exit 1; }
+[[ -f $deb ]] || { echo "FAIL: no tavikapp_1.0.0_*.deb in $build"; exit 1; }
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tavik-package.XXXXXX")
 installed=0
-cleanup() {
-    if [[ $installed -eq 1 ]]; then dpkg --purge tavikapp >/dev/null 2>&1; fi
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+trap '[[ $installed -eq 1 ]] && dpkg --purge tavikapp >/dev/null 2>&1; rm -rf "$scratch"' EXIT
 
 expected_files() {
     printf '%s\n' opt/tavikApp/tavikApp opt/tavikApp/libcamera.so opt/tavikApp/lib/libImageProc.so \
@@ -39,12 +26,11 @@ expected_files() {
 }
 
 # ---- control fields
-field() { dpkg-deb -f "$deb" "$1"; }
-[[ $(field Package) == tavikapp ]] || fail "Package is '$(field Package)'"
-[[ $(field Version) == 1.0.0 ]] || fail "Version is '$(field Version)'"
-[[ $(field Section) == graphics ]] || fail "Section is '$(field Section)'"
-[[ -n $(field Maintainer) ]] || fail "no Maintainer"
-depends=$(field Depends)
+for kv in Package=tavikapp Version=1.0.0 Section=graphics; do
+    [[ $(dpkg-deb -f "$deb" "${kv%%=*}") == "${kv#*=}" ]] || fail "control field is not $kv"
+done
+[[ -n $(dpkg-deb -f "$deb" Maintainer) ]] || fail "no Maintainer"
+depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt5widgets5 libqt5gui5 libqt5core5a libjpeg62-turbo libopencv-core406 libopencv-imgproc406 \
            "fonts-wqy-microhei | fonts-noto-cjk" xdg-utils; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "Depends lacks '$dep': $depends"
@@ -64,20 +50,17 @@ staged=$(cd "$scratch/stage" && find . -type f | sed 's|^\./||' | sort)
 pass "package files = cmake --install files ($(wc -l <<<"$packaged"))"
 
 # ---- install
+# The Depends groups of which no alternative is installed.
 missing_dependencies() {
-    local group alt name found
+    local group alt
     IFS=',' read -ra groups <<<"$depends"
     for group in "${groups[@]}"; do
-        found=0
         IFS='|' read -ra alts <<<"$group"
-        for alt in "${alts[@]}"; do
-            name=$(sed 's/([^)]*)//; s/[[:space:]]//g; s/:any$//' <<<"$alt")
-            if dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed"; then
-                found=1
-                break
-            fi
+        for alt in "${alts[@]}" ""; do
+            [[ -z $alt ]] && echo -n "${group# } "
+            alt=$(sed 's/([^)]*)//; s/[[:space:]]//g; s/:any$//' <<<"$alt")
+            dpkg-query -W -f='${Status}' "$alt" 2>/dev/null | grep -q "install ok installed" && break
         done
-        [[ $found -eq 1 ]] || echo -n "${group# } "
     done
 }
 
@@ -96,13 +79,8 @@ else
 fi
 
 if [[ -z $why_unpack ]]; then
-    if ! dpkg -i "$deb" >"$scratch/dpkg.log" 2>&1; then
-        installed=1
-        cat "$scratch/dpkg.log"
-        fail "dpkg -i"
-        exit 1
-    fi
     installed=1
+    dpkg -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg -i"; exit 1; }
     root=""
     pass "installed with dpkg -i"
 else

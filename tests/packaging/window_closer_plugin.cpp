@@ -1,9 +1,7 @@
-// A Qt generic plugin that the packaging test loads into the installed program
-// (QT_PLUGIN_PATH, QT_QPA_GENERIC_PLUGINS=tavikwindowcloser:MS): MS
-// milliseconds after start-up it prints the shown window's title and where
-// the two libraries were mapped from, then closes the window as a window
-// manager does, so the exit status is the program's own. The program itself
-// stays as installed: Qt loads the plugin, not the program.
+// Loaded by Qt into the installed program (QT_QPA_GENERIC_PLUGINS=
+// tavikwindowcloser:MS): MS ms after start-up it prints the shown window's
+// title and where the two libraries were mapped from, then closes the window
+// as a window manager does, so the exit status is the program's own.
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -56,9 +54,7 @@ class WindowCloserPlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "window_closer.json")
 
 public:
-    // GUI thread, while the application object is being built. The returned
-    // timer belongs to the application object, which deletes its generic
-    // plugins' objects when it goes.
+    // GUI thread. The application object deletes the returned timer.
     QObject* create(const QString& key, const QString& parameter) override
     {
         if (key.compare(QLatin1String("tavikwindowcloser"), Qt::CaseInsensitive) != 0)
