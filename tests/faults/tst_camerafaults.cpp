@@ -1,7 +1,6 @@
-// The window with the virtual document camera misbehaving: damaged and
-// truncated frames, and the camera pulled out while a frame waits for the GUI,
-// during a photo's save, during a PDF's composition and at random moments.
-// Each loss warns once and the lists come back with the camera.
+// The window with the virtual camera misbehaving: damaged and truncated
+// frames, and the camera pulled out while a frame waits for the GUI, during a
+// photo's save, a PDF's composition and at random moments.
 #include "../app/testsupport.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
@@ -13,6 +12,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -101,11 +101,9 @@ private:
     {
         QProcess pdfinfo;
         pdfinfo.start(QStringLiteral("pdfinfo"), {path});
-        if (!pdfinfo.waitForFinished(30000) || pdfinfo.exitCode() != 0)
-            return -1;
+        pdfinfo.waitForFinished(30000);
         const QString out = QString::fromUtf8(pdfinfo.readAllStandardOutput());
-        const int at = out.indexOf(QLatin1String("Pages:"));
-        return at < 0 ? -1 : out.mid(at + 6).section(QLatin1Char('\n'), 0, 0).trimmed().toInt();
+        return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(out).captured(1).toInt();
     }
 
 private slots:
