@@ -78,16 +78,15 @@ else
     [[ -z $missing ]] || why_unpack="dependencies not installed: $missing"
 fi
 
+root=""
 if [[ -z $why_unpack ]]; then
     installed=1
     dpkg -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; fail "dpkg -i"; exit 1; }
-    root=""
-    pass "installed with dpkg -i"
 else
-    dpkg -x "$deb" "$scratch/root" || { fail "dpkg -x"; exit 1; }
     root="$scratch/root"
-    pass "unpacked into a scratch root ($why_unpack)"
+    dpkg -x "$deb" "$root" || { fail "dpkg -x"; exit 1; }
 fi
+pass "installed into '$root' (${why_unpack:-dpkg -i})"
 
 # ---- installed layout
 while read -r f; do
@@ -99,11 +98,9 @@ desktop="$root/usr/share/applications/tavikApp.desktop"
 for line in 'Type=Application' 'Name=塔维克高拍仪软件' 'Exec=tavikApp' 'Icon=tavikApp' 'Categories=Office;Scanning;Graphics;'; do
     grep -qxF "$line" "$desktop" || fail "desktop entry lacks $line"
 done
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$desktop" || fail "desktop-file-validate"
-fi
+! command -v desktop-file-validate >/dev/null || desktop-file-validate "$desktop" || fail "desktop-file-validate"
 for n in 16 24 32 48 64 128 256; do
-    # PNG: signature, IHDR length and type, then width and height (big-endian).
+    # PNG: width and height, big-endian, after the signature and the IHDR header.
     read -r w h < <(od -An -tu4 --endian=big -j16 -N8 "$root/usr/share/icons/hicolor/${n}x${n}/apps/tavikApp.png")
     [[ "$w x $h" == "$n x $n" ]] || fail "icon ${n}x${n} is ${w}x${h}"
 done

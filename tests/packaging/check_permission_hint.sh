@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The camera panel's hint when cameras exist but the user may not open them:
-# in a private mount namespace /dev is replaced by a small tmpfs holding a
-# /dev/video0 that only root may open, and the application (app_probe, which
-# starts it as main does and closes the window) runs as user "nobody".
-# Needs root and the right to make mount namespaces; skipped otherwise.
-#
+# The panel's hint when cameras exist but the user may not open them: in a
+# private mount namespace /dev is a tmpfs with a root-only /dev/video0, and
+# app_probe runs as "nobody". Needs root and mount namespaces, else skipped.
 #   check_permission_hint.sh APP_PROBE      (from the build folder)
 set -uo pipefail
 probe=$1
