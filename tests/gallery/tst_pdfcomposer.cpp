@@ -87,7 +87,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("entries");  // "earlier.pdf", "missing.png" load nothing
         QTest::addColumn<QString>("pageColours"); // r, g, b, w(hite, empty page)
-        QTest::newRow("three pictures") << QStringList{"r.png", "g.jpg", "b.bmp"} << "rgb";
         QTest::newRow("order follows list") << QStringList{"b.bmp", "r.png", "g.jpg"} << "brg";
         QTest::newRow("PDF and missing file take no page")
             << QStringList{"earlier.pdf", "g.jpg", "missing.png", "r.png"} << "gr";

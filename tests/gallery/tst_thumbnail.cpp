@@ -491,14 +491,6 @@ private slots:
         QFile::remove(stays);
         QFile::remove(m_dir.filePath(QStringLiteral("elsewhere.png")));
     }
-
-    void pdfIcon_resourceLoads()
-    {
-        Thumbnail strip; // registers the library's resources
-        QPixmap icon(QStringLiteral(":/Pdf.png"));
-        QVERIFY(!icon.isNull());
-        QVERIFY(strip.AddImage(icon, QStringLiteral("/p/Pdf_26_12_05-22_01_26.pdf"), -1));
-    }
 };
 
 QTEST_MAIN(TestThumbnail)
