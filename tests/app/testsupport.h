@@ -13,10 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMutex>
 #include <QPainter>
 #include <QTimer>
+#include <QtTest>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -98,6 +100,14 @@ inline void feed(const QByteArray& frame, bool throughCallback = false)
     auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(frame.constData()));
     const auto len = static_cast<unsigned long>(frame.size());
     std::thread([=] { throughCallback ? viewCallck(bytes, len) : setRgbData(bytes, len); }).join();
+}
+
+// True once label shows a pixmap painted after this call.
+inline bool waitForNewFrame(QLabel* label, int timeoutMs = 5000)
+{
+    const auto key = [label] { const QPixmap p = label->pixmap(Qt::ReturnByValue); return p.isNull() ? 0 : p.cacheKey(); };
+    const qint64 before = key();
+    return QTest::qWaitFor([&] { return key() != 0 && key() != before; }, timeoutMs);
 }
 
 // Runs the GUI's part for every queued frame.

@@ -38,11 +38,7 @@ class MainWindowTest : public QObject
         return texts;
     }
 
-    bool waitForNewFrame()
-    {
-        const qint64 before = shown().cacheKey();
-        return QTest::qWaitFor([&] { return !shown().isNull() && shown().cacheKey() != before; }, 4000);
-    }
+    bool waitForNewFrame() { return TestSupport::waitForNewFrame(child<QLabel>("label")); }
 
 private slots:
     void initTestCase()

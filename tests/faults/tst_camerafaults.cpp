@@ -39,13 +39,8 @@ private:
     template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QLatin1String(name)); }
     QComboBox* combo(const char* name) { return child<QComboBox>(name); }
     QLabel* preview() { return child<QLabel>("label"); }
-    QPixmap shown() { return preview()->pixmap(Qt::ReturnByValue); }
 
-    bool waitForNewFrame(int timeoutMs = 5000)
-    {
-        const qint64 before = shown().cacheKey();
-        return QTest::qWaitFor([&] { return !shown().isNull() && shown().cacheKey() != before; }, timeoutMs);
-    }
+    bool waitForNewFrame() { return TestSupport::waitForNewFrame(preview()); }
 
     void choose(const QString& format, const QString& size)
     {
