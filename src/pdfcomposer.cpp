@@ -1,5 +1,7 @@
 #include "pdfcomposer.h"
 
+#include "savefilecommit.h"
+
 #include <QDebug>
 #include <QImage>
 #include <QMarginsF>
@@ -56,13 +58,7 @@ bool compose(const QStringList& pictures, const QString& outPath)
         }
         painter.end();
     }
-    // A small PDF stays in Qt's write buffer until here, and commit() would
-    // not notice that writing it out failed (disk full): flush and check first.
-    if (!file.flush()) {
-        file.cancelWriting();
-        return fail(outPath, file.errorString());
-    }
-    if (!file.commit())
+    if (!commitWhole(file))
         return fail(outPath, file.errorString());
     return true;
 }

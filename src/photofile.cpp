@@ -1,5 +1,7 @@
 #include "photofile.h"
 
+#include "savefilecommit.h"
+
 #include <QDebug>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -57,13 +59,7 @@ bool save(const QImage& image, const QString& path)
         file.cancelWriting();
         return fail(path, writer.errorString());
     }
-    // A small file stays in Qt's write buffer until here, and commit() would
-    // not notice that writing it out failed (disk full): flush and check first.
-    if (!file.flush()) {
-        file.cancelWriting();
-        return fail(path, file.errorString());
-    }
-    if (!file.commit())
+    if (!commitWhole(file))
         return fail(path, file.errorString());
     return true;
 }
