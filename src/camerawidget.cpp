@@ -378,10 +378,7 @@ QString cameraWidget::onSavePic(unsigned char* pixData, int len)
     } else if (pixData && len > 0) {
         picture.loadFromData(pixData, len);
     }
-    if (picture.isNull()) {
-        qDebug().noquote() << "photo not saved:" << fileName << "(the frame does not decode)";
-        return fileName;
-    }
+    // A frame that does not decode is refused, and logged, by the save.
     PhotoFile::save(PhotoFile::rotated(picture, m_rotateAngle), fileName);
     return fileName;
 }
