@@ -4,16 +4,16 @@
 # minutes. Passes when nothing crashed, resident memory grew at most 10 MB
 # after the warm-up and every photo and PDF is complete and readable.
 #
-#   scripts/soak.sh [minutes]          (default 30; build folder: build-faults)
+#   scripts/soak.sh [minutes]          (default 30; build folder: build-bench)
 #
 # The photos and PDFs are kept in a temporary folder when the run fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 minutes="${1:-30}"
-build="${TAVIK_SOAK_BUILD:-$root/build-faults}"
+build="${TAVIK_SOAK_BUILD:-$root/build-bench}"
 
 if [[ ! -f "$build/build.ninja" ]]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIK_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build" --target soak_probe ImageProc >/dev/null
 
@@ -22,7 +22,7 @@ log="$out/soak.log"
 cd "$build"   # the program finds ./lib/libImageProc.so from here
 status=0
 TAVIK_VIRTUAL_CAMERA=1 TAVIK_VIRTUAL_FPS=30 QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1600x900x24" ./tests/soak_probe "$minutes" "$out" >"$log" 2>"$out/stderr.log" \
+    xvfb-run -a -s "-screen 0 1600x900x24" ./bench/soak_probe "$minutes" "$out" >"$log" 2>"$out/stderr.log" \
     || status=$?
 grep '^soak:' "$log" || true
 
