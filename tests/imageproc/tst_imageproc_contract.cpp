@@ -1,6 +1,3 @@
-// The C interface of libImageProc.so: bad input of every kind fails cleanly
-// with null output; a page on a dark desk is found, outlined and
-// straightened; without a page nothing is changed.
 
 #include "imageproc.h"
 
@@ -49,7 +46,6 @@ QByteArray jpegClaiming(int width, int height)
     return b.replace(b.indexOf(QByteArray("\xFF\xC0", 2)) + 5, 4, size, 4);
 }
 
-// The scenes are 320 wide, so their rows are already packed.
 std::vector<unsigned char> rgbOf(const QImage& img)
 {
     return std::vector<unsigned char>(img.constBits(), img.constBits() + img.sizeInBytes());
@@ -58,7 +54,6 @@ std::vector<unsigned char> rgbOf(const QImage& img)
 using JpegCall = int (*)(unsigned char*, int, unsigned char**, int*);
 int drawLine3(unsigned char* d, int n, unsigned char** o, int* on) { return JPGFILE_DrawLine(d, n, 3, 2, o, on); }
 
-// Runs a JPEG export; `out` receives the returned bytes (the block is freed).
 int runJpeg(JpegCall call, QByteArray data, QByteArray* out)
 {
     unsigned char* bytes = nullptr;
@@ -84,11 +79,8 @@ private slots:
         QTest::newRow("zero length") << good << 0;
         QTest::newRow("negative length") << good << -5;
         QTest::newRow("not a JPEG") << QByteArray("hello, this is not a picture at all") << -2;
-        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2) << -2;
         QTest::newRow("truncated") << good.left(good.size() / 2) << -2;
-        QTest::newRow("header only") << good.left(200) << -2;
         QTest::newRow("16000x16000 header") << jpegClaiming(16000, 16000) << -2;
-        QTest::newRow("20000x100 header") << jpegClaiming(20000, 100) << -2;
         QTest::newRow("1x1 picture") << toJpeg(QImage(1, 1, QImage::Format_RGB888)) << -2;
         QTest::newRow("null output pointers") << good << -3;
     }
@@ -123,7 +115,6 @@ private slots:
         QTest::addColumn<int>("height");
         QTest::newRow("null pixels") << true << 64 << 192 << 48;
         QTest::newRow("zero width") << false << 0 << 192 << 48;
-        QTest::newRow("negative height") << false << 64 << 192 << -48;
         QTest::newRow("stride below 3 x width") << false << 64 << 191 << 48;
         QTest::newRow("1x1") << false << 1 << 3 << 1;
         QTest::newRow("width beyond 16384") << false << 20000 << 60000 << 20;
@@ -156,8 +147,6 @@ private slots:
         QTest::addColumn<double>("tolerance");
         QTest::newRow("upright") << QPolygonF({{80, 50}, {240, 50}, {240, 200}, {80, 200}}) << 1.5;
         QTest::newRow("turned") << QPolygonF({{110, 30}, {260, 80}, {215, 215}, {65, 165}}) << 1.5;
-        QTest::newRow("in perspective") << QPolygonF({{90, 40}, {230, 55}, {250, 205}, {70, 190}}) << 1.5;
-        QTest::newRow("nearly filling the frame") << QPolygonF({{8, 6}, {312, 9}, {310, 233}, {6, 231}}) << 1.5;
         // The top-right corner lies off the frame: it comes from the side lines.
         QTest::newRow("corner off frame") << QPolygonF({{120, 60}, {332, 75}, {310, 200}, {110, 185}}) << 3.0;
     }
