@@ -43,20 +43,6 @@ class FramePipelineTest : public QObject
         return m_strip->GetFilePaths().constLast();
     }
 
-    // Renders page 1 small: is the drawing area's top-left of the primary colour?
-    bool firstPageIs(const QString& pdf, QColor primary)
-    {
-        const QString prefix = m_dir.filePath(QStringLiteral("render"));
-        QProcess render;
-        render.start(QStringLiteral("pdftoppm"), {"-r", "20", "-f", "1", "-l", "1", "-png", "-singlefile", pdf, prefix});
-        render.waitForFinished(10000);
-        const QImage page(prefix + QStringLiteral(".png"));
-        QFile::remove(prefix + QStringLiteral(".png"));
-        const QColor c(page.isNull() ? QColor() : QColor(page.pixel(page.width() / 10, page.height() / 4)));
-        const auto near = [](int value, int wanted) { return wanted ? value > 200 : value < 60; };
-        return near(c.red(), primary.red()) && near(c.green(), primary.green()) && near(c.blue(), primary.blue());
-    }
-
 private slots:
     void initTestCase()
     {
@@ -94,7 +80,6 @@ private slots:
         QByteArray unmarked = jpegOf(filled(1280, 720, Qt::darkCyan));
         unmarked[0] = 0;
         QTest::newRow("null, 0") << "JPEG" << QSize(640, 480) << QByteArray() << 0 << QSize();
-        QTest::newRow("null, 5") << "JPEG" << QSize(640, 480) << QByteArray() << 5 << QSize();
         QTest::newRow("2 bytes") << "JPEG" << QSize(640, 480) << QByteArray("\xFF\xD8", 2) << 0 << QSize();
         QTest::newRow("YUYV one byte short") << "YUYV" << QSize(8, 4) << yuyv.left(yuyv.size() - 1) << 0 << QSize();
         QTest::newRow("YUYV whole") << "YUYV" << QSize(8, 4) << yuyv << 0 << QSize(8, 4);
@@ -103,8 +88,6 @@ private slots:
             << "JPEG" << QSize(1280, 720) << jpegOf(filled(1280, 720, Qt::darkCyan)) << 0 << QSize(320, 180);
         QTest::newRow("just under 921600 pixels: whole frame")
             << "JPEG" << QSize(1279, 720) << jpegOf(filled(1279, 720, Qt::darkCyan)) << 0 << QSize(1279, 720);
-        QTest::newRow("640*480: whole frame")
-            << "JPEG" << QSize(640, 480) << jpegOf(filled(640, 480, Qt::darkCyan)) << 0 << QSize(640, 480);
     }
 
     void frame_queuedAtDecodedSizeOrDropped()
@@ -151,20 +134,10 @@ private slots:
         QCOMPARE(g_imageQueue.size(), 1);
     }
 
-    void yuyvFrame_paintsConvertedGrey()
-    {
-        // Y 128, U 128, V 128 converts to 110, 110, 110 (the 220/256 scaling).
-        setStreamParameters(QStringLiteral("YUYV"), 16, 8);
-        feed(yuyvOf(16, 8, 128, 128, 128));
-        m_panel->Video_GetPic();
-        QCOMPARE(QColor(shown().pixel(8, 4)), QColor(110, 110, 110));
-    }
-
     void rotation_turnsPreview_data()
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("portrait");
-        QTest::newRow("0") << "radioButton_noRotate" << false;
         QTest::newRow("90") << "radioButton_90Rotate" << true;
         QTest::newRow("180") << "radioButton_180Rotate" << false;
         QTest::newRow("270") << "radioButton_270Rotate" << true;
@@ -225,10 +198,7 @@ private slots:
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QSize>("saved");
         QTest::newRow("JPEG as JPG") << "JPEG" << 0 << "radioButton_noRotate" << "jpg" << QSize(1920, 1080);
-        QTest::newRow("JPEG as BMP") << "JPEG" << 1 << "radioButton_noRotate" << "bmp" << QSize(1920, 1080);
         QTest::newRow("JPEG as PNG, 90") << "JPEG" << 2 << "radioButton_90Rotate" << "png" << QSize(1080, 1920);
-        QTest::newRow("JPEG as JPG, 270") << "JPEG" << 0 << "radioButton_270Rotate" << "jpg" << QSize(1080, 1920);
-        QTest::newRow("YUYV as JPG, 180") << "YUYV" << 0 << "radioButton_180Rotate" << "jpg" << QSize(1920, 1080);
         QTest::newRow("YUYV as BMP, 90") << "YUYV" << 1 << "radioButton_90Rotate" << "bmp" << QSize(1080, 1920);
         QTest::newRow("YUYV as PNG") << "YUYV" << 2 << "radioButton_noRotate" << "png" << QSize(1920, 1080);
     }
@@ -305,26 +275,6 @@ private slots:
         QCOMPARE(m_strip->Count(), 0);
     }
 
-    // A missing or read-only folder: tests/faults/tst_savefolder.cpp.
-    void folderThatIsAFile_givesNoFile_andOneLogLine()
-    {
-        const QString target = m_dir.filePath(QStringLiteral("plain-file"));
-        QFile plain(target);
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
-        child<QLineEdit>("lineEdit")->setText(target);
-        setStreamParameters(QStringLiteral("JPEG"), 640, 480);
-        LogCapture log;
-        child<QPushButton>("TakePhoto")->click();
-        feed(jpegOf(filled(640, 480, Qt::gray)));
-        drain(m_panel);
-        QVERIFY(!g_currentInfo.isTakePhoto);
-        QTest::qWait(50);
-        QCOMPARE(log.countContaining(target), 1);
-        QCOMPARE(filesOnDisk(), QStringList{"plain-file"});
-        QCOMPARE(m_strip->Count(), 0);
-    }
-
     void newPhoto_joinsStripAtTheEnd_asCurrent()
     {
         const QString earlier = m_dir.filePath(QStringLiteral("earlier.png"));
@@ -337,7 +287,7 @@ private slots:
         QCOMPARE(iconList()->currentRow(), 1);
     }
 
-    void makePdf_pagesFollowStripOrder_andPdfJoinsStrip()
+    void makePdf_confirmsPath_andPdfJoinsStripAsCurrent()
     {
         const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
         for (int i = 0; i < colours.size(); ++i) {
@@ -354,28 +304,6 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("/Pdf_\\d{2}_\\d{2}_\\d{2}-\\d{2}_\\d{2}_\\d{2}\\.pdf$")).match(pdf).hasMatch());
         QCOMPARE(m_strip->Count(), 4);
         QCOMPARE(iconList()->currentRow(), 3);
-        QVERIFY(!iconList()->item(3)->icon().isNull());
-
-        QProcess info;
-        info.start(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY(info.waitForFinished(10000));
-        const QString details = QString::fromUtf8(info.readAllStandardOutput());
-        QVERIFY2(details.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(details));
-        // A4 landscape, 841.89 x 595.28 pt (pdfinfo rounds whole-point boxes).
-        const QRegularExpressionMatch box =
-            QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts")).match(details);
-        QVERIFY2(box.hasMatch(), qPrintable(details));
-        QVERIFY(qAbs(box.captured(1).toDouble() - 841.89) < 0.6);
-        QVERIFY(qAbs(box.captured(2).toDouble() - 595.28) < 0.6);
-        QVERIFY(firstPageIs(pdf, Qt::red));
-
-        // "Move up" on green makes it the first page of the next composition.
-        iconList()->setCurrentRow(1);
-        m_strip->onMoveUp();
-        QTest::qWait(1100); // a new name: compositions within one second share it
-        child<QPushButton>("pushButton")->click();
-        QTRY_COMPARE(closer.count(), 2);
-        QVERIFY(firstPageIs(m_strip->GetFilePaths().constLast(), Qt::green));
     }
 };
 

@@ -6,12 +6,9 @@
 #include "testsupport.h"
 #include "Thumbnail.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -50,71 +47,6 @@ private slots:
         m_camera = child<QWidget>("Dialog");
         m_idcard = m_window->findChild<idcardwidget*>();
         QVERIFY(m_camera && m_idcard);
-    }
-
-    void window_firstSizeBackgroundAndPanels()
-    {
-        QCOMPARE(m_window->size(), QSize(1249, 561));
-        QCOMPARE(m_window->palette().color(QPalette::Window), QColor(0, 205, 205));
-        QCOMPARE(QColor(m_window->grab().toImage().pixel(m_window->width() - 1, m_window->height() - 1)),
-                 QColor(0, 205, 205));
-        QVERIFY(m_camera->isVisible());
-        QVERIFY(m_idcard->isHidden());
-        QCOMPARE(m_idcard->minimumSize(), QSize(1249, 561));
-    }
-
-    void window_resizesBothPanels_data()
-    {
-        QTest::addColumn<QSize>("windowSize");
-        QTest::addColumn<QSize>("idcardSize");
-        QTest::newRow("larger") << QSize(1400, 700) << QSize(1400, 700);
-        QTest::newRow("smaller: ID-card panel keeps its minimum") << QSize(1100, 500) << QSize(1249, 561);
-    }
-
-    void window_resizesBothPanels()
-    {
-        QFETCH(QSize, windowSize);
-        QFETCH(QSize, idcardSize);
-        m_window->resize(windowSize);
-        QTRY_COMPARE(m_camera->size(), windowSize);
-        QCOMPARE(m_idcard->size(), idcardSize);
-        m_window->resize(1249, 561);
-        QTRY_COMPARE(m_camera->size(), QSize(1249, 561));
-    }
-
-    void panel_texts()
-    {
-        const QList<QPair<const char*, const char*>> rows{
-            {"pushButton_initData", "初始化摄像头数据"}, {"label_2", "设备名："}, {"label_4", "出图模式："},
-            {"label_3", "分辨率："}, {"label_5", "照片格式:"}, {"label_6", "保存路径："},
-            {"DeskImagecheck", "纠偏"}, {"pushButton_openDir", "打开目录"}, {"OpenVideo", "打开视频"},
-            {"TakePhoto", "拍照"}, {"closeCamera", "合成PDF"}, {"radioButton_noRotate", "不旋转"},
-            {"radioButton_90Rotate", "旋转90度"}, {"radioButton_180Rotate", "旋转180度"},
-            {"radioButton_270Rotate", "旋转270"}, {"pushButton", "合成PDF"}, {"pushButton_iccard", "切换身份证扫描"}};
-        for (const auto& row : rows) {
-            QObject* widget = m_window->findChild<QObject*>(QLatin1String(row.first));
-            QVERIFY2(widget, row.first);
-            QCOMPARE(widget->property("text").toString(), QString::fromUtf8(row.second));
-        }
-    }
-
-    void panel_constructionDefaults()
-    {
-        for (const char* hidden : {"OpenVideo", "closeCamera", "pushButton_iccard"})
-            QVERIFY2(child<QWidget>(hidden)->isHidden(), hidden);
-        auto* noRotate = child<QRadioButton>("radioButton_noRotate");
-        QVERIFY(noRotate->isChecked());
-        QButtonGroup* group = noRotate->group();
-        QVERIFY(group && group->exclusive());
-        QCOMPARE(group->buttons().size(), 4);
-        QCOMPARE(group->id(child<QRadioButton>("radioButton_270Rotate")), 3);
-        QVERIFY(!child<QCheckBox>("DeskImagecheck")->isChecked());
-        QCOMPARE(items("comboBox_Pic"), (QStringList{"JPG", "BMP", "PNG"}));
-        QCOMPARE(combo("comboBox_Pic")->currentIndex(), 0);
-        const QString folder = QDir::tempPath() + QStringLiteral("/tavik_files");
-        QCOMPARE(child<QLineEdit>("lineEdit")->text(), folder);
-        QVERIFY(QFileInfo(folder).isDir());
-        QCOMPARE(child<Thumbnail>("listWidget")->width(), 150);
     }
 
     void chain_prefersJpeg_andShowsFrames()

@@ -58,17 +58,6 @@ private slots:
         QCOMPARE(m_strip.Count(), kEntries);
     }
 
-    void find_everyEntryAtItsRow()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < kEntries; ++i)
-            QCOMPARE(m_strip.GetIndex(m_paths.at(i)), i);
-        QCOMPARE(m_strip.GetIndex(m_paths.at(123).toUpper()), 123);
-        QCOMPARE(m_strip.GetIndex(m_dir.filePath(QStringLiteral("Picture_1000.png"))), -1);
-        qInfo("finding all %d entries: %lld ms", kEntries, clock.elapsed());
-    }
-
     void compose_onePagePerEntryInStripOrder()
     {
         const QString pdf = m_dir.filePath(QStringLiteral("all.pdf"));
