@@ -109,8 +109,6 @@ private:
         return m_streaming && !m_queued.empty() && !frames.empty();
     }
 
-    // The library's own wake-up eventfd is real: poll it for real, for the
-    // whole timeout when the fake has nothing to say.
     static int onPoll(pollfd* fds, nfds_t nfds, int timeout)
     {
         int ready = 0;
@@ -184,7 +182,6 @@ private:
             return 0;
         }
         case VIDIOC_S_FMT: {
-            // Like the UVC driver: never refuses, picks the nearest mode it has.
             v4l2_pix_format& pix = static_cast<v4l2_format*>(arg)->fmt.pix;
             if (pix.pixelformat == V4L2_PIX_FMT_MJPEG) {
                 pix.width = 320 + (std::clamp(pix.width, 320u, 1920u) - 320) / 16 * 16;
@@ -227,7 +224,6 @@ private:
             buf->length = unsigned(m_buffers[buf->index].size());
             buf->m.offset = buf->index * kOffsetStep;
             if (request == VIDIOC_QBUF) {
-                // The driver owns the memory again: what the library did not copy out is gone.
                 m_buffers[buf->index].fill('\xEE');
                 m_queued.push_back(buf->index);
             }

@@ -34,7 +34,6 @@ public:
             r.losses += len == 19;
         else if (++r.frames == r.m_stopAt)
             r.stopResult = StopCapture(r.m_handle);
-        // Linger a little so that a stop racing with a callback would be seen.
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         r.running = false;
     }
@@ -52,7 +51,6 @@ public:
         stopResult = 1;
     }
     bool ranOnThread(std::thread::id id) { std::lock_guard<std::mutex> lock(m_mutex); return ranOn(id); }
-    // The first frames received (at most 8).
     std::vector<QByteArray> kept() { std::lock_guard<std::mutex> lock(m_mutex); return m_kept; }
 
     std::atomic<int> frames{0};
