@@ -120,8 +120,6 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<bool>("deskew");
         QTest::newRow("640*480, decoded whole") << "640*480" << false;
-        QTest::newRow("640*480, decoded whole, deskew") << "640*480" << true;
-        QTest::newRow("1920*1080, decoded at a quarter") << "1920*1080" << false;
         QTest::newRow("1920*1080, decoded at a quarter, deskew") << "1920*1080" << true;
     }
 

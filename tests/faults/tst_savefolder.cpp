@@ -127,13 +127,7 @@ private slots:
         QCOMPARE(m_strip->GetFilePaths(), QStringList{path});
     }
 
-    void pdf_failsCleanly_thenNextOneWorks_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::newRow("deleted while running") << "deleted";
-        QTest::newRow("read-only") << "read-only";
-        QTest::newRow("full 2 MB tmpfs") << "full";
-    }
+    void pdf_failsCleanly_thenNextOneWorks_data() { faults_data(); }
     void pdf_failsCleanly_thenNextOneWorks()
     {
         QFETCH(QString, fault);
