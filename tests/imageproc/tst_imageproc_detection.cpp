@@ -6,7 +6,6 @@
 #include "imageproc.h"
 #include "page_warper.h"
 #include "preview_tracker.h"
-#include "quad_metrics.h"
 #include "scene_generator.h"
 
 #include <QtTest>
@@ -14,20 +13,15 @@
 #include <cmath>
 #include <vector>
 
-Q_DECLARE_METATYPE(Quad)
 Q_DECLARE_METATYPE(cv::Vec3d)
 
 namespace {
 
-Quad box(float x0, float y0, float x1, float y1)
-{
-    return Quad{{cv::Point2f(x0, y0), cv::Point2f(x1, y0), cv::Point2f(x1, y1), cv::Point2f(x0, y1)}};
-}
-
-// The page a preview of 480x270 shows at (100,100)-(300,250), moved by (dx, dy).
+// The page a preview of 480x270 shows at (100,100)-(300,250), moved by d.
 Quad previewPage(QPointF d = {})
 {
-    return box(float(100 + d.x()), float(100 + d.y()), float(300 + d.x()), float(250 + d.y()));
+    const float x0 = float(100 + d.x()), y0 = float(100 + d.y()), x1 = x0 + 200, y1 = y0 + 150;
+    return Quad{{cv::Point2f(x0, y0), cv::Point2f(x1, y0), cv::Point2f(x1, y1), cv::Point2f(x0, y1)}};
 }
 
 } // namespace
@@ -176,24 +170,6 @@ private slots:
         // The page's own top-left is unknowable, so width and height may swap.
         const double error = std::min(std::abs(estimated / aspect - 1), std::abs(estimated * aspect - 1));
         QVERIFY2(error < 0.02, qPrintable(QString("estimated %1 for %2").arg(estimated).arg(aspect)));
-    }
-
-    void iouInPageFrame_measuresOverlap_data()
-    {
-        // The page is 100x50 in its own frame ([-0.5, 99.5] x [-0.5, 49.5]),
-        // shown twice as large at (10, 20).
-        QTest::addColumn<Quad>("found");
-        QTest::addColumn<double>("iou");
-        QTest::newRow("exact") << box(9, 19, 209, 119) << 1.0;
-        QTest::newRow("beside the page") << box(300, 19, 400, 119) << 0.0;
-    }
-
-    void iouInPageFrame_measuresOverlap()
-    {
-        QFETCH(Quad, found);
-        QFETCH(double, iou);
-        const cv::Matx33d pageToImage(2, 0, 10, 0, 2, 20, 0, 0, 1);
-        QVERIFY(std::abs(quad_metrics::iouInPageFrame(found, pageToImage, cv::Size2d(100, 50)) - iou) < 1e-3);
     }
 };
 
