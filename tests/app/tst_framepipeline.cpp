@@ -140,7 +140,6 @@ private slots:
         QTest::addColumn<bool>("portrait");
         QTest::newRow("90") << "radioButton_90Rotate" << true;
         QTest::newRow("180") << "radioButton_180Rotate" << false;
-        QTest::newRow("270") << "radioButton_270Rotate" << true;
     }
 
     void rotation_turnsPreview()

@@ -66,7 +66,6 @@ private slots:
         QTest::addColumn<bool>("deskewOffered");
         QTest::newRow("JPEG 1280*720") << "JPEG" << "1280*720" << 921600u << true;
         QTest::newRow("YUYV 640*480") << "YUYV" << "640*480" << 307200u << false;
-        QTest::newRow("JPEG 640*480") << "JPEG" << "640*480" << 307200u << true;
     }
 
     void chain_sizeChoiceSetsFrameSize()
