@@ -1,6 +1,4 @@
-// Helpers of the application and fault tests: tiny frames of known pixels,
-// frames handed over from a capture thread, a closer for modal message boxes,
-// a log collector and the mount tricks that make a save folder fail for root.
+// Helpers of the application and fault tests.
 #ifndef TAVIK_APP_TESTSUPPORT_H
 #define TAVIK_APP_TESTSUPPORT_H
 
@@ -134,7 +132,6 @@ public:
         });
         m_poll.start(10);
     }
-    int count() const { return texts.size(); }
     int countStartingWith(const QString& start) const
     {
         return int(std::count_if(texts.begin(), texts.end(), [&](const QString& t) { return t.startsWith(start); }));
