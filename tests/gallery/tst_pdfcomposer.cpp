@@ -1,4 +1,3 @@
-// PDF composition, checked with poppler's pdfinfo and pdftoppm.
 #include "pdfcomposer.h"
 
 #include <QDir>
@@ -91,7 +90,6 @@ private slots:
         QTest::newRow("PDF and missing file take no page")
             << QStringList{"earlier.pdf", "g.jpg", "missing.png", "r.png"} << "gr";
         QTest::newRow("nothing loadable gives one empty page") << QStringList{"earlier.pdf", "missing.png"} << "w";
-        QTest::newRow("empty list gives one empty page") << QStringList() << "w";
     }
     void compose_givesOneLandscapeA4PagePerPictureInListOrder()
     {

@@ -93,7 +93,6 @@ private slots:
         file.close();
         QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("PATH", m_dir.filePath(QStringLiteral("bin")).toUtf8() + ':' + qgetenv("PATH"));
-        // Trash inside the test folder, as a desktop session would have it.
         qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
     }
     void init() { QFile::remove(m_log); }
@@ -301,8 +300,6 @@ private slots:
         QCOMPARE(list->selectedItems(), QList<QListWidgetItem*>{list->item(expectedRow)});
     }
 
-    // Refused: a path already listed (ignoring case), a file that is no
-    // picture or is missing, a null pixmap.
     void addImage_refusesDuplicateAndUnreadable()
     {
         Thumbnail strip;
@@ -320,16 +317,6 @@ private slots:
         QPixmap null;
         QVERIFY(!strip.AddImage(null, QStringLiteral("/p/null.jpg"), -1));
         QCOMPARE(strip.Count(), 1);
-    }
-
-    void getIndex_findsPathIgnoringCase()
-    {
-        Thumbnail strip;
-        QVERIFY(add(strip, QStringLiteral("/p/a.jpg")));
-        QVERIFY(add(strip, QStringLiteral("/p/B.jpg")));
-        QCOMPARE(strip.GetIndex(QStringLiteral("/P/b.JPG")), 1);
-        QCOMPARE(strip.GetIndex(QStringLiteral("/p/a.jpg")), 0);
-        QCOMPARE(strip.GetIndex(QStringLiteral("/p/c.jpg")), -1);
     }
 
     void removeItem_takesValidRowOffListAndWatcherDeletingOnRequest()

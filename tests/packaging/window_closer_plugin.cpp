@@ -1,7 +1,5 @@
-// Loaded by Qt into the installed program (QT_QPA_GENERIC_PLUGINS=
-// tavikwindowcloser:MS): MS ms after start-up it prints the shown window's
-// title and where the two libraries were mapped from, then closes the window
-// as a window manager does, so the exit status is the program's own.
+// QT_QPA_GENERIC_PLUGINS=tavikwindowcloser:MS: after MS ms, prints the window
+// title and library paths, then closes the window as a window manager does.
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -15,7 +13,6 @@
 
 namespace {
 
-// The file a library whose name ends in fileName was mapped from, or "none".
 QByteArray mappedFrom(const QByteArray& fileName)
 {
     QFile maps(QStringLiteral("/proc/self/maps"));
