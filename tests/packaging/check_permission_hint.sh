@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The panel's hint when cameras exist but the user may not open them: in a
-# private mount namespace /dev is a tmpfs with a root-only /dev/video0, and
-# app_probe runs as "nobody". Needs root and mount namespaces, else skipped.
+# app_probe as "nobody" with a root-only /dev/video0 in a private /dev must
+# report missing permission. Needs root and mount namespaces, else skipped.
 #   check_permission_hint.sh APP_PROBE      (from the build folder)
 set -uo pipefail
 probe=$1
@@ -15,7 +14,6 @@ trap 'rm -rf "$scratch"' EXIT
 chmod 0777 "$scratch"
 mkdir "$scratch/olddev"
 
-# Runs inside the namespace: nothing of it is seen outside.
 cat >"$scratch/inside.sh" <<'INSIDE'
 set -e
 scratch=$1 probe=$2 workdir=$3
