@@ -49,6 +49,18 @@ private slots:
         QVERIFY(m_camera && m_idcard);
     }
 
+    void window_firstSizeColour_andPanelsFollowResizes()
+    {
+        QCOMPARE(m_window->size(), QSize(1249, 561));
+        QCOMPARE(m_window->palette().color(QPalette::Window), QColor(0, 205, 205));
+        QVERIFY(m_camera->isVisible() && m_idcard->isHidden());
+        QCOMPARE(m_idcard->minimumSize(), QSize(1249, 561));
+        m_window->resize(1400, 700);
+        QCOMPARE(m_camera->size(), QSize(1400, 700));
+        QCOMPARE(m_idcard->size(), QSize(1400, 700)); // hidden, yet resized
+        m_window->resize(1249, 561);
+    }
+
     void chain_prefersJpeg_andShowsFrames()
     {
         QCOMPARE(items("comboBox_devName"), QStringList{TAVIK_VIRTUAL_CAMERA_PATH});
