@@ -137,13 +137,18 @@ bool Thumbnail::AddImage(const QString& fileName, int row)
     const QByteArray format = reader.format();
     if (format != "jpeg" && format != "png" && format != "bmp")
         return false;
-    const QSize size = reader.size();
-    if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > kMaxPicturePixels) {
-        qDebug() << "Thumbnail: not listing" << fileName << "of" << size << "pixels: too large";
+    // A top-down BMP reports its height negative, and the reader then
+    // allocates for the magnitude: the cap must apply to that, and a header
+    // that gives no size at all is refused rather than trusted.
+    const QSize claimed = reader.size();
+    const qint64 width = qAbs(static_cast<qint64>(claimed.width()));
+    const qint64 height = qAbs(static_cast<qint64>(claimed.height()));
+    if (width == 0 || height == 0 || width * height > kMaxPicturePixels) {
+        qDebug() << "Thumbnail: not listing" << fileName << "of" << claimed << "pixels: no size or too large";
         return false;
     }
-    if (size.isValid())
-        reader.setScaledSize(size.scaled(m_IconSize - QSize(0, 50), Qt::KeepAspectRatio));
+    const QSize size(static_cast<int>(width), static_cast<int>(height));
+    reader.setScaledSize(size.scaled(m_IconSize - QSize(0, 50), Qt::KeepAspectRatio));
     QPixmap pixmap = QPixmap::fromImage(reader.read());
     return AddImage(pixmap, fileName, row);
 }

@@ -1,6 +1,7 @@
 #include "Thumbnail.h"
 
 #include <QAction>
+#include <QDataStream>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QListWidget>
@@ -41,6 +42,24 @@ void fill(Thumbnail& strip, int n)
 {
     for (int i = 0; i < n; ++i)
         add(strip, QStringLiteral("/p/%1.jpg").arg(i));
+}
+
+// A 24-bit BMP claiming width x height (negative: stored top-down), with
+// pixel rows for a real picture only when it is small.
+QByteArray bmpFile(qint32 width, qint32 height)
+{
+    const qint64 rows = qAbs(static_cast<qint64>(height));
+    const qint64 stride = (width * 3 + 3) / 4 * 4;
+    const QByteArray pixels = rows * stride <= 4096 ? QByteArray(int(rows * stride), '\x40') : QByteArray(64, '\x40');
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(54 + pixels.size()) << quint32(0) << quint32(54);
+    out << quint32(40) << width << height << quint16(1) << quint16(24) << quint32(0) << quint32(pixels.size())
+        << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    out.writeRawData(pixels.constData(), pixels.size());
+    return bytes;
 }
 
 // Chooses the context menu's command; false when the menu does not offer it.
@@ -316,6 +335,30 @@ private slots:
         QPixmap null;
         QVERIFY(!strip.AddImage(null, QStringLiteral("/p/null.jpg"), -1));
         QCOMPARE(strip.Count(), 1);
+    }
+
+    void addImage_capsPictureByHeaderSize_data()
+    {
+        QTest::addColumn<qint32>("width");
+        QTest::addColumn<qint32>("height");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("bottom-up 3x2") << 3 << 2 << true;
+        QTest::newRow("top-down 3x2") << 3 << -2 << true;
+        QTest::newRow("top-down 6x33554428") << 6 << -33554428 << false;
+        QTest::newRow("bottom-up 9000x8000") << 9000 << 8000 << false;
+    }
+    void addImage_capsPictureByHeaderSize()
+    {
+        QFETCH(qint32, width);
+        QFETCH(qint32, height);
+        QFETCH(bool, listed);
+        QFile file(m_dir.filePath(QStringLiteral("header.bmp")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bmpFile(width, height));
+        file.close();
+        Thumbnail strip;
+        QCOMPARE(strip.AddImage(file.fileName(), -1), listed);
+        QCOMPARE(strip.Count(), listed ? 1 : 0);
     }
 
     void removeItem_takesValidRowOffListAndWatcherDeletingOnRequest()
