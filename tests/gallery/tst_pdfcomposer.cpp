@@ -1,3 +1,4 @@
+// A failing save folder: tests/faults/tst_savefolder.cpp.
 #include "pdfcomposer.h"
 
 #include <QDir>
@@ -7,47 +8,20 @@
 
 namespace {
 
-QStringList g_messages;
-
-void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    g_messages << message;
-}
-
-// Standard output of the program; empty when it did not run to success.
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    const bool ok = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
-    return ok ? QString::fromUtf8(process.readAllStandardOutput()) + '\n' : QString();
-}
-
-QString pdfInfoLine(const QString& pdf, const QString& key)
-{
-    for (const QString& line : run(QStringLiteral("pdfinfo"), {pdf}).split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).simplified();
-    }
-    return QString();
-}
-
 // Pages rendered at 10 dpi: an A4 landscape page is 117 x 83 pixels, the
 // 10 pt margin about 1.4 pixels.
 QList<QImage> renderPages(const QString& pdf)
 {
-    QList<QImage> pages;
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    if (run(QStringLiteral("pdftoppm"), {"-r", "10", "-png", pdf, prefix}).isEmpty())
+    QProcess pdftoppm;
+    pdftoppm.start(QStringLiteral("pdftoppm"), {"-r", "10", "-png", pdf, prefix});
+    QList<QImage> pages;
+    if (!pdftoppm.waitForFinished(30000) || pdftoppm.exitCode() != 0)
         return pages;
-    for (int page = 1;; ++page) {
-        const QImage image(QStringLiteral("%1-%2.png").arg(prefix).arg(page));
-        if (image.isNull())
-            return pages;
-        pages << image;
-    }
+    for (QImage page; !(page = QImage(QStringLiteral("%1-%2.png").arg(prefix).arg(pages.size() + 1))).isNull();)
+        pages << page;
+    return pages;
 }
 
 bool near(QColor a, QColor b)
@@ -69,12 +43,6 @@ class TestPdfComposer : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty())
-            QFAIL("pdftoppm and pdfinfo (poppler-utils) are needed");
-    }
-
     void outputName_usesTwoDigitYearAndUnderscores()
     {
         const QDateTime when(QDate(2026, 12, 5), QTime(22, 1, 26, 500));
@@ -104,12 +72,11 @@ private slots:
         const QString pdf = m_dir.filePath(QStringLiteral("out.pdf"));
         QVERIFY(PdfComposer::compose(paths, pdf));
 
-        QCOMPARE(pdfInfoLine(pdf, "Pages"), QString::number(pageColours.size()));
-        QCOMPARE(pdfInfoLine(pdf, "Page size"), QStringLiteral("842 x 595 pts (A4)"));
         const QList<QImage> pages = renderPages(pdf);
         QCOMPARE(pages.size(), pageColours.size());
         const QMap<QChar, QColor> colours{{'r', Qt::red}, {'g', Qt::green}, {'b', Qt::blue}, {'w', Qt::white}};
         for (int i = 0; i < pages.size(); ++i) {
+            QCOMPARE(pages.at(i).size(), QSize(117, 83));
             const QColor middle = pages.at(i).pixelColor(50, 40); // inside the 4:3 picture
             QVERIFY2(near(middle, colours.value(pageColours.at(i))), qPrintable(middle.name()));
         }
@@ -138,18 +105,6 @@ private slots:
         QVERIFY(near(pages.first().pixelColor(inside), Qt::blue));
         QVERIFY(near(pages.first().pixelColor(outside), Qt::white));
         QVERIFY(near(pages.first().pixelColor(0, 0), Qt::white)); // margin
-    }
-
-    void compose_unwritableFolderGivesNoFileAndOneLogLine()
-    {
-        const QString pdf = m_dir.filePath(QStringLiteral("no-such-folder/Pdf_26_12_05-22_01_26.pdf"));
-        QtMessageHandler previous = qInstallMessageHandler(recordMessage);
-        const bool written = PdfComposer::compose({picture("r.png", Qt::red)}, pdf);
-        qInstallMessageHandler(previous);
-        QVERIFY(!written);
-        QVERIFY(!QFileInfo::exists(pdf));
-        QCOMPARE(g_messages.size(), 1);
-        QVERIFY(g_messages.first().contains(pdf));
     }
 };
 

@@ -1,3 +1,4 @@
+// A failing save folder (one log line, no file): tests/faults/tst_savefolder.cpp.
 #include "photofile.h"
 
 #include <QDir>
@@ -8,11 +9,6 @@
 namespace {
 
 QStringList g_messages;
-
-void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    g_messages << message;
-}
 
 // 8 x 4: the top row black, below it columns R G B W R G B W.
 QImage knownPicture()
@@ -41,8 +37,6 @@ private slots:
         const QString tmp = QStringLiteral("/tmp/tavik_files");
         QTest::newRow("jpg, 5 ms") << tmp << 0 << 5 << tmp + "/2026-12-05_22:01:26.5.jpg";
         QTest::newRow("bmp, 70 ms") << tmp << 1 << 70 << tmp + "/2026-12-05_22:01:26.70.bmp";
-        QTest::newRow("png, 0 ms") << tmp << 2 << 0 << tmp + "/2026-12-05_22:01:26.0.png";
-        QTest::newRow("other index is jpg") << tmp << 7 << 999 << tmp + "/2026-12-05_22:01:26.999.jpg";
         QTest::newRow("percent in folder") << "/tmp/50%2off" << 0 << 7 << "/tmp/50%2off/2026-12-05_22:01:26.7.jpg";
     }
     void fileName_followsPatternPerSuffix()
@@ -64,7 +58,6 @@ private slots:
         QTest::addColumn<QPoint>("blackCorner"); // where source pixel (0, 0) lands
         QTest::newRow("jpg") << "jpg" << QByteArray("jpeg") << 0 << QSize(8, 4) << QPoint(0, 0);
         QTest::newRow("bmp") << "bmp" << QByteArray("bmp") << 0 << QSize(8, 4) << QPoint(0, 0);
-        QTest::newRow("png") << "png" << QByteArray("png") << 0 << QSize(8, 4) << QPoint(0, 0);
         QTest::newRow("png 90") << "png" << QByteArray("png") << 90 << QSize(4, 8) << QPoint(3, 0);
         QTest::newRow("png 270") << "png" << QByteArray("png") << 270 << QSize(4, 8) << QPoint(0, 7);
     }
@@ -92,31 +85,26 @@ private slots:
 
     void save_failureLeavesNoFileAndLogsOneLine_data()
     {
-        QTest::addColumn<QString>("relativePath");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("nullPicture");
-        QTest::newRow("missing folder") << "missing/photo.jpg" << false;
-        QTest::newRow("folder is a file") << "plain-file/photo.jpg" << false;
         QTest::newRow("encoder refuses after open") << "photo.unknownformat" << false;
         QTest::newRow("frame did not decode") << "photo.png" << true;
     }
     void save_failureLeavesNoFileAndLogsOneLine()
     {
-        QFETCH(QString, relativePath);
+        QFETCH(QString, name);
         QFETCH(bool, nullPicture);
         QTemporaryDir dir;
-        QFile plain(dir.filePath(QStringLiteral("plain-file")));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.close();
-        const QString path = dir.filePath(relativePath);
+        const QString path = dir.filePath(name);
         g_messages.clear();
-        QtMessageHandler previous = qInstallMessageHandler(recordMessage);
+        QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) { g_messages << message; });
         const bool saved = PhotoFile::save(nullPicture ? QImage() : knownPicture(), path);
         qInstallMessageHandler(previous);
 
         QVERIFY(!saved);
-        QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{"plain-file"}); // no temporary file left behind either
+                 QStringList()); // neither the photo nor a temporary file
         QCOMPARE(g_messages.size(), 1);
         QVERIFY2(g_messages.first().contains(path), qPrintable(g_messages.first()));
         QVERIFY(!g_messages.first().contains(QLatin1Char('\n')));
