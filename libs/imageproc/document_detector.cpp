@@ -39,6 +39,9 @@ constexpr float kContentMinSupport = 0.55f;
 // ...and it replaces a convincing outline only when this much larger (the
 // outline was a picture on the page, not the page itself).
 constexpr float kContentOverArea = 1.5f;
+constexpr float kContentClearStep = 3.0f;
+constexpr float kContentClearSupport = 0.85f;
+constexpr float kContentClearOverArea = 1.1f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -269,7 +272,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // desk of its own shade, found from its print outwards. It wins over
     // nothing, and over a smaller outline inside it that leaves print
     // outside (a page holds all its print).
-    bool useContent = false;
+    bool useContent = false, contentClear = false;
     Quad fromContent;
     if (!tracked && !quick && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
         ContentOutliner::Evidence e;
@@ -283,10 +286,13 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             && CandidateFinder::unionOf(fromContent, scored[winner].first, planes.size(), &joined))
             fromContent = joined;
         const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
+        // Edges seen clearly all round may extend the outline by less.
+        contentClear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
+        const float overArea = contentClear ? kContentClearOverArea : kContentOverArea;
         useContent = found
             && (!accepted
                 || (encloses(fromContent, scored[winner].first) && !encloses(scored[winner].first, e.print)
-                    && areaOf(fromContent) >= kContentOverArea * areaOf(scored[winner].first)));
+                    && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
     }
     if (!accepted && !useContent)
         return false;
@@ -295,7 +301,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (factor > 1) {
         quad = quad_geometry::scaledUp(quad, factor);
         // The faint edges the print led to are too weak for the side fitting.
-        if (!useContent) {
+        if (!useContent || contentClear) {
             const EdgeSampler full(rgb, true);
             Quad refined = quad;
             if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
