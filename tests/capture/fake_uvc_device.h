@@ -1,9 +1,8 @@
 // A fake USB camera answering V4L2 calls the way the UVC driver does,
 // installed behind the capture library's system-call seam (one at a time).
-// Nodes: "/fake/video0" the camera, "/fake/video1" its metadata node,
-// "/fake/video2" a camera the user may not open. Formats: YUYV at discrete
-// 160x120 and 640x480, MJPEG stepwise 320x240 .. 1920x1080 (steps 16 x 8),
-// H264 (not deliverable). Frame intervals 1/5, 1/30, 1/15.
+// "/fake/video0" is the camera: YUYV at 160x120 and 640x480, MJPEG stepwise
+// 320x240 .. 1920x1080 in steps of 16 x 8; "/fake/video1" its metadata node.
+// Like some broken drivers, it never ends its format and interval lists.
 #ifndef TAVIK_TEST_FAKE_UVC_DEVICE_H
 #define TAVIK_TEST_FAKE_UVC_DEVICE_H
 
@@ -16,11 +15,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <linux/videodev2.h>
 #include <mutex>
-#include <poll.h>
-#include <string>
-#include <sys/mman.h>
 #include <thread>
 #include <vector>
 
@@ -36,10 +33,10 @@ public:
     FakeUvcDevice()
     {
         static const TavikSysOps ops = {onOpen, onClose, onIoctl, onMmap, onMunmap, onPoll};
-        static const char* const nodes[] = {"/fake/video0", "/fake/video1", "/fake/video2"};
+        static const char* const nodes[] = {"/fake/video0", "/fake/video1"};
         device() = this;
         TavikCam_SetSysOps(&ops);
-        TavikCam_SetDeviceNodes(nodes, 3);
+        TavikCam_SetDeviceNodes(nodes, 2);
     }
     ~FakeUvcDevice()
     {
@@ -55,148 +52,92 @@ public:
     std::atomic<Unplug> unplug{Unplug::None};
     // What the library did; read after it stopped.
     unsigned setDenominator = 0;
-    int streamOffs = 0;
     std::atomic<int> mapped{0};
-    std::atomic<int> minQueued{1000};
     std::atomic<int> openFds{0};
 
 private:
     static constexpr int kFirstFd = 700;
-    static constexpr unsigned kOffsetStep = 0x10000;
 
     static FakeUvcDevice*& device() { static FakeUvcDevice* d = nullptr; return d; }
-    static bool isFake(int fd) { return fd >= kFirstFd && fd < kFirstFd + 3; }
     static int fail(int error) { errno = error; return -1; }
-    static v4l2_fract interval(unsigned i) { return v4l2_fract{1, i == 0 ? 5u : i == 1 ? 30u : 15u}; }
 
     static int onOpen(const char* path, int)
     {
-        for (int node = 0; node < 3; ++node) {
-            if (std::strcmp(path, ("/fake/video" + std::to_string(node)).c_str()) != 0)
-                continue;
-            if (node == 2)
-                return fail(EACCES);
-            ++device()->openFds;
-            return kFirstFd + node;
-        }
-        return fail(ENOENT);
+        const int node = std::strcmp(path, "/fake/video0") == 0 ? 0 : std::strcmp(path, "/fake/video1") == 0 ? 1 : -1;
+        return node < 0 ? fail(ENOENT) : (++device()->openFds, kFirstFd + node);
     }
-    static int onClose(int fd) { return isFake(fd) ? (--device()->openFds, 0) : fail(EBADF); }
+    static int onClose(int) { return --device()->openFds, 0; }
     static int onIoctl(int fd, unsigned long request, void* arg)
     {
-        if (!isFake(fd))
-            return fail(ENOTTY);
         std::lock_guard<std::mutex> lock(device()->m_mutex);
         return device()->ioctl(fd - kFirstFd, request, arg);
     }
-    static void* onMmap(void*, size_t length, int, int, int fd, off_t offset)
+    static void* onMmap(void*, size_t, int, int, int, off_t offset)
     {
-        FakeUvcDevice* d = device();
-        std::lock_guard<std::mutex> lock(d->m_mutex);
-        const size_t index = size_t(offset) / kOffsetStep;
-        if (!isFake(fd) || index >= d->m_buffers.size() || length > size_t(d->m_buffers[index].size())) {
-            errno = EINVAL;
-            return MAP_FAILED;
-        }
-        ++d->mapped;
-        return d->m_buffers[index].data();
+        std::lock_guard<std::mutex> lock(device()->m_mutex);
+        ++device()->mapped;
+        return device()->m_buffers[size_t(offset)].data();
     }
     static int onMunmap(void*, size_t) { return --device()->mapped, 0; }
 
+    // The library polls its camera first, then an eventfd of its own.
+    static int onPoll(pollfd* fds, nfds_t count, int timeout)
+    {
+        FakeUvcDevice* d = device();
+        const Unplug how = d->unplug;
+        fds[0].revents = how == Unplug::PollError ? POLLERR : how != Unplug::SilentThenGone && d->frameReady() ? POLLIN : 0;
+        if (fds[0].revents)
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));   // a camera's pace, roughly
+        const int woken = ::poll(fds + 1, count - 1, fds[0].revents ? 0 : timeout);
+        return woken < 0 ? woken : woken + (fds[0].revents != 0);
+    }
     bool frameReady()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_streaming && !m_queued.empty() && !frames.empty();
     }
 
-    static int onPoll(pollfd* fds, nfds_t nfds, int timeout)
-    {
-        int ready = 0;
-        std::vector<pollfd*> real;
-        std::vector<pollfd> polled;
-        for (nfds_t i = 0; i < nfds; ++i) {
-            fds[i].revents = 0;
-            if (!isFake(fds[i].fd)) {
-                real.push_back(&fds[i]);
-                polled.push_back(fds[i]);
-                continue;
-            }
-            const Unplug how = device()->unplug.load();
-            if (how == Unplug::PollError)
-                fds[i].revents = POLLERR | POLLHUP;
-            else if (how != Unplug::SilentThenGone && device()->frameReady())
-                fds[i].revents = POLLIN;
-            ready += fds[i].revents != 0;
-        }
-        if (ready)
-            std::this_thread::sleep_for(std::chrono::milliseconds(4));   // a camera's pace, roughly
-        if (::poll(polled.data(), polled.size(), ready ? 0 : timeout) > 0)
-            for (size_t r = 0; r < real.size(); ++r)
-                ready += (real[r]->revents = polled[r].revents) != 0;
-        return ready;
-    }
-
     int ioctl(int node, unsigned long request, void* arg)
     {
-        const Unplug how = unplug.load();
+        const Unplug how = unplug;
         if (how == Unplug::PollError || how == Unplug::SilentThenGone)
             return fail(ENODEV);
         switch (request) {
         case VIDIOC_QUERYCAP: {
             auto* cap = static_cast<v4l2_capability*>(arg);
-            *cap = v4l2_capability{};
             std::strcpy(reinterpret_cast<char*>(cap->card), "Fake UVC Camera");
             cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_DEVICE_CAPS;
             cap->device_caps = (node == 1 ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE) | V4L2_CAP_STREAMING;
             return 0;
         }
-        case VIDIOC_ENUM_FMT: {
-            static const unsigned formats[] = {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_H264};
+        case VIDIOC_ENUM_FMT: {   // H264 (not deliverable) from index 2 on
             auto* desc = static_cast<v4l2_fmtdesc*>(arg);
-            if (node == 1 || desc->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || desc->index >= 3)
-                return fail(EINVAL);
-            desc->pixelformat = formats[desc->index];
+            desc->pixelformat = desc->index == 0 ? V4L2_PIX_FMT_YUYV : desc->index == 1 ? V4L2_PIX_FMT_MJPEG : V4L2_PIX_FMT_H264;
             return 0;
         }
         case VIDIOC_ENUM_FRAMESIZES: {
             auto* size = static_cast<v4l2_frmsizeenum*>(arg);
-            size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-            if (size->pixel_format == V4L2_PIX_FMT_MJPEG && size->index == 0) {
-                size->type = V4L2_FRMSIZE_TYPE_STEPWISE;
+            const bool yuyv = size->pixel_format == V4L2_PIX_FMT_YUYV;
+            size->type = yuyv ? V4L2_FRMSIZE_TYPE_DISCRETE : V4L2_FRMSIZE_TYPE_STEPWISE;
+            if (yuyv)
+                size->discrete = {160u << 2 * size->index, 120u << 2 * size->index};
+            else
                 size->stepwise = {320, 1920, 16, 240, 1080, 8};
-            } else if (size->pixel_format == V4L2_PIX_FMT_YUYV && size->index < 2) {
-                size->discrete = size->index == 0 ? v4l2_frmsize_discrete{160, 120} : v4l2_frmsize_discrete{640, 480};
-            } else if (size->pixel_format == V4L2_PIX_FMT_H264 && size->index == 0) {
-                size->discrete = {1920, 1080};
-            } else {
-                return fail(EINVAL);
-            }
-            return 0;
+            return size->index < (yuyv ? 2u : 1u) ? 0 : fail(EINVAL);
         }
-        case VIDIOC_ENUM_FRAMEINTERVALS: {
+        case VIDIOC_ENUM_FRAMEINTERVALS: {   // 1/5, 1/30, then 1/15 over and over
             auto* ival = static_cast<v4l2_frmivalenum*>(arg);
-            if (ival->index >= 3)
-                return fail(EINVAL);
             ival->type = V4L2_FRMIVAL_TYPE_DISCRETE;
-            ival->discrete = interval(ival->index);
+            ival->discrete = {1, ival->index == 0 ? 5u : ival->index == 1 ? 30u : 15u};
             return 0;
         }
-        case VIDIOC_S_FMT: {
+        case VIDIOC_S_FMT: {   // adjusts to a size it offers
             v4l2_pix_format& pix = static_cast<v4l2_format*>(arg)->fmt.pix;
-            if (pix.pixelformat == V4L2_PIX_FMT_MJPEG) {
-                pix.width = 320 + (std::clamp(pix.width, 320u, 1920u) - 320) / 16 * 16;
-                pix.height = 240 + (std::clamp(pix.height, 240u, 1080u) - 240) / 8 * 8;
-                pix.bytesperline = 0;
-                pix.sizeimage = 512 * 1024;
-            } else {
-                const bool small = pix.width * pix.height <= 160 * 120;
-                pix.pixelformat = V4L2_PIX_FMT_YUYV;
-                pix.width = small ? 160 : 640;
-                pix.height = small ? 120 : 480;
-                pix.bytesperline = bytesPerLine ? bytesPerLine : pix.width * 2;
-                pix.sizeimage = pix.bytesperline * pix.height;
-            }
-            m_bufferSize = pix.sizeimage;
+            const bool yuyv = pix.pixelformat == V4L2_PIX_FMT_YUYV;
+            pix.width = yuyv ? (pix.width <= 160 ? 160 : 640) : pix.width / 16 * 16;
+            pix.height = yuyv ? (pix.height <= 120 ? 120 : 480) : pix.height / 8 * 8;
+            pix.bytesperline = yuyv && bytesPerLine ? bytesPerLine : pix.width * 2;
+            m_bufferSize = yuyv ? pix.bytesperline * pix.height : 512 * 1024;
             return 0;
         }
         case VIDIOC_G_PARM:
@@ -205,28 +146,24 @@ private:
             if (request == VIDIOC_S_PARM)
                 setDenominator = capture.timeperframe.denominator;
             else
-                capture.timeperframe = interval(0);   // starts slow, as many cameras do
+                capture.timeperframe = {1, 5};   // starts slow, as many cameras do
             capture.capability = V4L2_CAP_TIMEPERFRAME;
             return 0;
         }
         case VIDIOC_REQBUFS: {
             auto* req = static_cast<v4l2_requestbuffers*>(arg);
-            m_queued.clear();
             req->count = std::min(req->count, 3u);
             m_buffers.assign(req->count, QByteArray(int(m_bufferSize), '\0'));
+            m_queued.clear();
             return 0;
         }
         case VIDIOC_QUERYBUF:
         case VIDIOC_QBUF: {
             auto* buf = static_cast<v4l2_buffer*>(arg);
-            if (buf->index >= m_buffers.size())
-                return fail(EINVAL);
             buf->length = unsigned(m_buffers[buf->index].size());
-            buf->m.offset = buf->index * kOffsetStep;
-            if (request == VIDIOC_QBUF) {
-                m_buffers[buf->index].fill('\xEE');
+            buf->m.offset = buf->index;
+            if (request == VIDIOC_QBUF)
                 m_queued.push_back(buf->index);
-            }
             return 0;
         }
         case VIDIOC_DQBUF: {
@@ -236,28 +173,22 @@ private:
                 return fail(EAGAIN);
             auto* buf = static_cast<v4l2_buffer*>(arg);
             buf->index = m_queued.front();
-            m_queued.erase(m_queued.begin());
-            minQueued = std::min(minQueued.load(), int(m_queued.size()));
+            m_queued.pop_front();
             const Frame& frame = frames[m_nextFrame++ % frames.size()];
             QByteArray& memory = m_buffers[buf->index];
-            std::memcpy(memory.data(), frame.bytes.constData(), std::min(frame.bytes.size(), memory.size()));
+            std::memcpy(memory.data(), frame.bytes.constData(), size_t(std::min(frame.bytes.size(), memory.size())));
             buf->bytesused = unsigned(frame.bytesUsed >= 0 ? frame.bytesUsed : frame.bytes.size());
             buf->flags = frame.flags;
             return 0;
         }
         case VIDIOC_STREAMON:
-            if (noBandwidth)
-                return fail(ENOSPC);
-            m_streaming = true;
-            return 0;
+            m_streaming = !noBandwidth;
+            return noBandwidth ? fail(ENOSPC) : 0;
         case VIDIOC_STREAMOFF:
             m_streaming = false;
-            m_queued.clear();
-            ++streamOffs;
             return 0;
-        default:
-            return fail(ENOTTY);
         }
+        return fail(ENOTTY);
     }
 
     // Guards the buffers and stream state below, and the public fields
@@ -265,7 +196,7 @@ private:
     std::mutex m_mutex;
     size_t m_nextFrame = 0;
     std::vector<QByteArray> m_buffers;
-    std::vector<unsigned> m_queued;
+    std::deque<unsigned> m_queued;
     bool m_streaming = false;
     unsigned m_bufferSize = 0;
 };
