@@ -23,11 +23,8 @@
 
 class FakeUvcDevice {
 public:
-    struct Frame {
-        QByteArray bytes;
-        unsigned flags = 0;   // e.g. V4L2_BUF_FLAG_ERROR
-        int bytesUsed = -1;   // -1: the size of bytes
-    };
+    // flags e.g. V4L2_BUF_FLAG_ERROR; bytesUsed -1: the size of bytes.
+    struct Frame { QByteArray bytes; unsigned flags = 0; int bytesUsed = -1; };
     enum class Unplug { None, PollError, SilentThenGone, DqbufEio };
 
     FakeUvcDevice()
@@ -85,16 +82,14 @@ private:
     {
         FakeUvcDevice* d = device();
         const Unplug how = d->unplug;
-        fds[0].revents = how == Unplug::PollError ? POLLERR : how != Unplug::SilentThenGone && d->frameReady() ? POLLIN : 0;
+        std::unique_lock<std::mutex> lock(d->m_mutex);
+        const bool frameReady = !d->m_queued.empty() && !d->frames.empty();
+        lock.unlock();
+        fds[0].revents = how == Unplug::PollError ? POLLERR : how != Unplug::SilentThenGone && frameReady ? POLLIN : 0;
         if (fds[0].revents)
             std::this_thread::sleep_for(std::chrono::milliseconds(4));   // a camera's pace, roughly
         const int woken = ::poll(fds + 1, count - 1, fds[0].revents ? 0 : timeout);
         return woken < 0 ? woken : woken + (fds[0].revents != 0);
-    }
-    bool frameReady()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_streaming && !m_queued.empty() && !frames.empty();
     }
 
     int ioctl(int node, unsigned long request, void* arg)
@@ -169,7 +164,7 @@ private:
         case VIDIOC_DQBUF: {
             if (how == Unplug::DqbufEio)
                 return fail(EIO);
-            if (!m_streaming || m_queued.empty() || frames.empty())
+            if (m_queued.empty() || frames.empty())
                 return fail(EAGAIN);
             auto* buf = static_cast<v4l2_buffer*>(arg);
             buf->index = m_queued.front();
@@ -181,11 +176,9 @@ private:
             buf->flags = frame.flags;
             return 0;
         }
-        case VIDIOC_STREAMON:
-            m_streaming = !noBandwidth;
+        case VIDIOC_STREAMON:   // the queue fills before, and empties after the stream
             return noBandwidth ? fail(ENOSPC) : 0;
         case VIDIOC_STREAMOFF:
-            m_streaming = false;
             return 0;
         }
         return fail(ENOTTY);
@@ -197,7 +190,6 @@ private:
     size_t m_nextFrame = 0;
     std::vector<QByteArray> m_buffers;
     std::deque<unsigned> m_queued;
-    bool m_streaming = false;
     unsigned m_bufferSize = 0;
 };
 
