@@ -35,12 +35,7 @@ public:
         TavikCam_SetSysOps(&ops);
         TavikCam_SetDeviceNodes(nodes, 2);
     }
-    ~FakeUvcDevice()
-    {
-        TavikCam_SetSysOps(nullptr);
-        TavikCam_SetDeviceNodes(nullptr, 0);
-        device() = nullptr;
-    }
+    ~FakeUvcDevice() { TavikCam_SetSysOps(nullptr), TavikCam_SetDeviceNodes(nullptr, 0), device() = nullptr; }
 
     // Set by the test thread before streaming; frames are delivered in a cycle.
     std::vector<Frame> frames;
@@ -135,16 +130,12 @@ private:
             m_bufferSize = yuyv ? pix.bytesperline * pix.height : 512 * 1024;
             return 0;
         }
-        case VIDIOC_G_PARM:
-        case VIDIOC_S_PARM: {
-            v4l2_captureparm& capture = static_cast<v4l2_streamparm*>(arg)->parm.capture;
-            if (request == VIDIOC_S_PARM)
-                setDenominator = capture.timeperframe.denominator;
-            else
-                capture.timeperframe = {1, 5};   // starts slow, as many cameras do
-            capture.capability = V4L2_CAP_TIMEPERFRAME;
+        case VIDIOC_G_PARM:   // starts slow, as many cameras do
+            static_cast<v4l2_streamparm*>(arg)->parm.capture = {V4L2_CAP_TIMEPERFRAME, 0, {1, 5}, 0, 0, {}};
             return 0;
-        }
+        case VIDIOC_S_PARM:
+            setDenominator = static_cast<v4l2_streamparm*>(arg)->parm.capture.timeperframe.denominator;
+            return 0;
         case VIDIOC_REQBUFS: {
             auto* req = static_cast<v4l2_requestbuffers*>(arg);
             req->count = std::min(req->count, 3u);

@@ -4,7 +4,6 @@
 #include "fake_uvc_device.h"
 
 #include <QBuffer>
-#include <QImage>
 #include <QtTest>
 
 #include <cstdlib>
@@ -138,11 +137,7 @@ class CaptureTest : public QObject {
         s_stopResult = 1;
     }
 
-    static std::vector<QByteArray> kept()
-    {
-        std::lock_guard<std::mutex> lock(s_mutex);
-        return s_kept;
-    }
+    static std::vector<QByteArray> kept() { std::lock_guard<std::mutex> lock(s_mutex); return s_kept; }
 
     // The handle streaming to onFrame(), or -1 with nothing left open.
     static int startRecording(const char* path, const char* format, int width, int height)
@@ -196,9 +191,8 @@ private slots:
 
     void stop_noCallbackRunsOrFollowsOnceItReturns_evenFromInsideOne()
     {
-        const int handle = Video_Open(kVirtual);
+        const int handle = s_stopHandle = Video_Open(kVirtual);
         QCOMPARE(Video_SetParam(handle, "JPEG", 640, 480), 0);
-        s_stopHandle = handle;
         s_stopAt = 3;
         QCOMPARE(StartCapture(handle, onFrame), 0);
         QTRY_COMPARE_WITH_TIMEOUT(s_stopResult.load(), 0, 5000);
