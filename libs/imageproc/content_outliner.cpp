@@ -40,6 +40,11 @@ constexpr int kMaxSamples = 120;
 constexpr float kSampleSpacing = 2.0f;
 // Per-sample steps are clipped to this many levels before averaging.
 constexpr float kClip = 8.0f;
+// The edge's shape is judged on steps clipped less, so that a deep shadow
+// shows its width; a step over three pixels must be this share of the
+// step over thirteen.
+constexpr float kShapeClip = 40.0f;
+constexpr float kMinSharpness = 0.55f;
 
 // Robust noise deviation of a picture from the median deviation of each
 // pixel from its 3x3 mean (every second pixel is enough).
@@ -128,13 +133,16 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     std::vector<float> sums(static_cast<size_t>(samples) * (depth + 1));
     std::vector<int> valid(static_cast<size_t>(samples));
     std::vector<float> stepSum(static_cast<size_t>(depth) + 1), valleySum(static_cast<size_t>(depth) + 1);
+    std::vector<float> narrowSum(static_cast<size_t>(depth) + 1), farSum(static_cast<size_t>(depth) + 1);
+    std::vector<int> shaped(static_cast<size_t>(depth) + 1);
     std::vector<int> counted(static_cast<size_t>(depth) + 1);
 
     // One sample's step at offset d (outer minus inner band, a lighting
     // ramp measured over the wider bands beyond taken out) and dark line
     // (flanks minus centre). `row`: the sample's prefix sums, `n` of them
     // valid.
-    const auto measure = [](const float* row, int n, int d, float* step, float* valley) {
+    const auto measure = [](const float* row, int n, int d, float* step, float* valley, float* narrowOut = nullptr,
+                            float* farOut = nullptr) {
         const float out = (row[d + kBand + 1] - row[d + 1]) * (1.0f / kBand);
         const float in = (row[d] - row[d - kBand]) * (1.0f / kBand);
         const float narrow = out - in;
@@ -143,6 +151,15 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
             constexpr float kWideInv = 1.0f / (kWide - kBand);
             ramp = kRampShare * kWideInv
                 * ((row[d + kWide + 1] - row[d + kBand + 1]) - (row[d - kBand] - row[d - kWide]));
+        }
+        if (narrowOut)
+            *narrowOut = narrow;
+        if (farOut) {
+            // The same bands widened as far as the picture allows.
+            const int inner = std::min(kWide, d), outer = std::min(kWide, n - d - 1);
+            *farOut = inner >= kBand + 2 && outer >= kBand + 2
+                ? (row[d + outer + 1] - row[d + kBand + 1]) / (outer - kBand) - (row[d - kBand] - row[d - inner]) / (inner - kBand)
+                : std::nanf("");
         }
         // Only ever weakened by the ramp, never turned: beside a strong
         // edge the wide bands see that edge, not a ramp.
@@ -174,6 +191,7 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     // near white).
     struct Peak {
         float angle, offset, strength, support;
+        bool sharp;
     };
     std::vector<Peak> peaks;
     auto tryAngle = [&](float degrees) {
@@ -201,13 +219,22 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         std::fill(stepSum.begin(), stepSum.end(), 0.0f);
         std::fill(valleySum.begin(), valleySum.end(), 0.0f);
         std::fill(counted.begin(), counted.end(), 0);
+        std::fill(narrowSum.begin(), narrowSum.end(), 0.0f);
+        std::fill(farSum.begin(), farSum.end(), 0.0f);
+        std::fill(shaped.begin(), shaped.end(), 0);
         for (int s = 0; s < samples; ++s) {
             const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
             for (int d = kBand + 1; d + kBand + 2 <= valid[s]; ++d) {
-                float step, valley;
-                measure(row, valid[s], d, &step, &valley);
+                float step, valley, narrow, far;
+                measure(row, valid[s], d, &step, &valley, &narrow, &far);
                 stepSum[d] += std::clamp(step, -kClip, kClip);
                 valleySum[d] += std::clamp(valley, -kClip, kClip);
+                // Where the wide bands leave the picture, the shape is not judged.
+                if (!std::isnan(far)) {
+                    narrowSum[d] += std::clamp(narrow, -kShapeClip, kShapeClip);
+                    farSum[d] += std::clamp(far, -kShapeClip, kShapeClip);
+                    ++shaped[d];
+                }
                 ++counted[d];
             }
         }
@@ -218,9 +245,16 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
                 break;
             const float next = std::max(std::abs(stepSum[d]), valleySum[d]) / counted[d];
             // Local extremes only: an edge blurred over a few pixels is one edge.
-            if (d > kBand + 2 && here > before && here >= next)
-                peaks.push_back(Peak{degrees, static_cast<float>(d - 1 - kInside), here,
-                                     supportAt(d - 1, stepSum[d - 1] / counted[d - 1], valleySum[d - 1] / counted[d - 1])});
+            if (d > kBand + 2 && here > before && here >= next) {
+                const int at = d - 1;
+                const float meanStep = stepSum[at] / counted[at], meanValley = valleySum[at] / counted[at];
+                // A paper edge is nearly all there across a few pixels; the
+                // soft edge of a cast shadow keeps rising well beyond.
+                const bool sharp = std::abs(meanStep) < meanValley
+                    || shaped[at] * 2 < counted[at] || std::abs(narrowSum[at]) >= kMinSharpness * std::abs(farSum[at]);
+                peaks.push_back(Peak{degrees, static_cast<float>(at - kInside), here,
+                                     supportAt(at, meanStep, meanValley), sharp});
+            }
             before = here;
             here = next;
         }
@@ -237,7 +271,7 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     const float needed = std::max(kMinEdgeStep, kOutermostShare * strongest);
     float outermost = -1e9f;
     for (const Peak& p : peaks) {
-        if (p.strength >= needed && p.support >= kMinSupport)
+        if (p.strength >= needed && p.support >= kMinSupport && p.sharp)
             outermost = std::max(outermost, p.offset);
     }
     const Peak* best = nullptr;
