@@ -158,6 +158,8 @@ void addOutermost(const std::vector<cv::Vec2f>& lines, cv::Size size, double min
 constexpr size_t kMaxLines = 18;
 constexpr size_t kMaxLineQuads = 160;
 constexpr size_t kMaxOutermostLines = 60;
+// An outline may grow by this share to take in one lying mostly inside it.
+constexpr double kMaxCoverGrowth = 1.1;
 
 } // namespace
 
@@ -285,6 +287,22 @@ bool CandidateFinder::unionOf(const Quad& a, const Quad& b, cv::Size size, Quad*
     // Overlapping or far apart outlines are not two halves of one sheet.
     if (hullArea > 1.08 * parts || hullArea < 0.9 * parts)
         return false;
+    return quadFromHull(hull, size, out);
+}
+
+bool CandidateFinder::coverOf(const Quad& outer, const Quad& inner, cv::Size size, Quad* out)
+{
+    std::vector<cv::Point2f> points(outer.p.begin(), outer.p.end());
+    points.insert(points.end(), inner.p.begin(), inner.p.end());
+    std::vector<cv::Point2f> hull;
+    cv::convexHull(points, hull);
+    if (cv::contourArea(hull) > kMaxCoverGrowth * std::abs(quad_geometry::signedArea(outer)))
+        return false;
+    return quadFromHull(hull, size, out);
+}
+
+bool CandidateFinder::quadFromHull(const std::vector<cv::Point2f>& hull, cv::Size size, Quad* out)
+{
     std::vector<cv::Point> rounded;
     for (const cv::Point2f& p : hull)
         rounded.emplace_back(cvRound(p.x), cvRound(p.y));

@@ -37,7 +37,12 @@ public:
     // sheet); false unless their hull is close to a quadrilateral.
     static bool unionOf(const Quad& a, const Quad& b, cv::Size size, Quad* out);
 
+    // The outline around `outer` and the part of `inner` reaching out of
+    // it; false unless `inner` lies mostly inside `outer`.
+    static bool coverOf(const Quad& outer, const Quad& inner, cv::Size size, Quad* out);
+
 private:
+    static bool quadFromHull(const std::vector<cv::Point2f>& hull, cv::Size size, Quad* out);
     void addFromContours(const std::vector<std::vector<cv::Point>>& contours,
                          std::vector<Quad>* out) const;
     void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;

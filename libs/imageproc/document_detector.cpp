@@ -279,19 +279,23 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
             && e.weakestSupport >= kContentMinSupport;
         // A sheet with a printed band (a card): the print leads to the band's
-        // edge, and the band is the small outline; together they are the
-        // sheet.
+        // edge, or past it to most of the sheet, and the band is the small
+        // outline; the outline around both is the sheet.
         Quad joined;
-        if (found && accepted && !encloses(fromContent, scored[winner].first)
-            && CandidateFinder::unionOf(fromContent, scored[winner].first, planes.size(), &joined))
+        bool around = accepted && encloses(fromContent, scored[winner].first);
+        if (found && accepted && !around
+            && (CandidateFinder::unionOf(fromContent, scored[winner].first, planes.size(), &joined)
+                || CandidateFinder::coverOf(fromContent, scored[winner].first, planes.size(), &joined))) {
             fromContent = joined;
+            around = true;
+        }
         const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
         // Edges seen clearly all round may extend the outline by less.
         contentClear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
         const float overArea = contentClear ? kContentClearOverArea : kContentOverArea;
         useContent = found
             && (!accepted
-                || (encloses(fromContent, scored[winner].first) && !encloses(scored[winner].first, e.print)
+                || (around && !encloses(scored[winner].first, e.print)
                     && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
     }
     if (!accepted && !useContent)
