@@ -272,7 +272,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // desk of its own shade, found from its print outwards. It wins over
     // nothing, and over a smaller outline inside it that leaves print
     // outside (a page holds all its print).
-    bool useContent = false, contentClear = false;
+    bool useContent = false;
     Quad fromContent;
     if (!tracked && !quick && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
         ContentOutliner::Evidence e;
@@ -291,8 +291,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
         const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
         // Edges seen clearly all round may extend the outline by less.
-        contentClear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
-        const float overArea = contentClear ? kContentClearOverArea : kContentOverArea;
+        const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
+        const float overArea = clear ? kContentClearOverArea : kContentOverArea;
         useContent = found
             && (!accepted
                 || (around && !encloses(scored[winner].first, e.print)
@@ -304,15 +304,14 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     Quad quad = useContent ? fromContent : scored[winner].first;
     if (factor > 1) {
         quad = quad_geometry::scaledUp(quad, factor);
-        // The faint edges the print led to are too weak for the side fitting.
-        if (!useContent || contentClear) {
-            const EdgeSampler full(rgb, true);
-            Quad refined = quad;
-            if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
+        // Fitted again at full size, the faint edges the print led to
+        // included: the fitting keeps a side it cannot see where it was.
+        const EdgeSampler full(rgb, true);
+        Quad refined = quad;
+        if (SideRefiner(full, factor + 2, 3.0f).refine(&refined)) {
+            quad = refined;
+            if (SideRefiner(full, 3, 3.0f).refine(&refined))
                 quad = refined;
-                if (SideRefiner(full, 3, 3.0f).refine(&refined))
-                    quad = refined;
-            }
         }
     }
     result->quad = quad_geometry::ordered(quad);
