@@ -3,6 +3,7 @@
 // "/fake/video0" is the camera: YUYV at 160x120 and 640x480, MJPEG stepwise
 // 320x240 .. 1920x1080 in steps of 16 x 8; "/fake/video1" its metadata node.
 // Like some broken drivers, it never ends its format and interval lists.
+// Its system calls arrive on the test's thread and the library's capture thread.
 #ifndef TAVIK_TEST_FAKE_UVC_DEVICE_H
 #define TAVIK_TEST_FAKE_UVC_DEVICE_H
 
@@ -35,7 +36,7 @@ public:
         TavikCam_SetSysOps(&ops);
         TavikCam_SetDeviceNodes(nodes, 2);
     }
-    ~FakeUvcDevice() { TavikCam_SetSysOps(nullptr), TavikCam_SetDeviceNodes(nullptr, 0), device() = nullptr; }
+    ~FakeUvcDevice() { TavikCam_SetSysOps(nullptr); TavikCam_SetDeviceNodes(nullptr, 0); device() = nullptr; }
 
     // Set by the test thread before streaming; frames are delivered in a cycle.
     std::vector<Frame> frames;
