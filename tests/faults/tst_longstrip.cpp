@@ -3,11 +3,7 @@
 #include "pdfcomposer.h"
 #include "Thumbnail.h"
 
-#include <QElapsedTimer>
-#include <QImage>
 #include <QListWidget>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -31,15 +27,14 @@ private slots:
         for (int i = 0; i < kEntries; ++i) {
             QImage picture(16, 12, QImage::Format_RGB32);
             picture.fill(qRgb(i % 256, i / 256, 7));
-            const QString path = m_dir.filePath(QStringLiteral("Picture_%1.png").arg(i, 4, 10, QLatin1Char('0')));
-            QVERIFY(picture.save(path));
-            m_paths << path;
+            m_paths << m_dir.filePath(QStringLiteral("Picture_%1.png").arg(i, 4, 10, QLatin1Char('0')));
+            QVERIFY(picture.save(m_paths.last()));
         }
         m_strip.resize(150, 500);
         m_strip.show();
     }
 
-    void add_thousandEntriesInOrder_duplicatesRefused()
+    void add_thousandEntriesInOrder_duplicatesRefusedWhateverTheCase()
     {
         QElapsedTimer clock;
         clock.start();
@@ -49,7 +44,6 @@ private slots:
         for (int i = 0; i < kEntries; ++i)
             QCOMPARE(m_strip.GetIndex(m_paths.at(i)), i);
         qInfo("finding all %d entries: %lld ms", kEntries, clock.elapsed());
-        QCOMPARE(m_strip.Count(), kEntries);
         QCOMPARE(m_strip.GetFilePaths(), m_paths);
         QCOMPARE(m_strip.findChild<QListWidget*>(QStringLiteral("ListWidgetImage"))->currentRow(), kEntries - 1);
 
@@ -66,18 +60,13 @@ private slots:
         clock.start();
         QVERIFY(PdfComposer::compose(m_strip.GetFilePaths(), pdf));
         qInfo("composing %d pages: %lld ms", kEntries, clock.elapsed());
-        QProcess pdfinfo;
-        pdfinfo.start(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY(pdfinfo.waitForFinished(60000));
-        QCOMPARE(pdfinfo.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(pdfinfo.readAllStandardOutput()).contains(QRegularExpression(QStringLiteral("Pages:\\s+1000\\n"))));
-        // Page order is strip order: the last page is entry 999's colour.
-        QProcess render;
+        // The last page is entry 999's colour, and there is no page 1001.
         const QString prefix = m_dir.filePath(QStringLiteral("last"));
-        render.start(QStringLiteral("pdftoppm"), {"-f", "1000", "-r", "10", "-png", "-singlefile", pdf, prefix});
+        QProcess render;
+        render.start(QStringLiteral("pdftoppm"), {"-f", "1000", "-l", "1001", "-r", "10", "-png", pdf, prefix});
         QVERIFY(render.waitForFinished(60000));
-        const QImage page(prefix + QStringLiteral(".png"));
-        QVERIFY(!page.isNull());
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("last*.png")}), QStringList{"last-1000.png"});
+        const QImage page(prefix + QStringLiteral("-1000.png"));
         const QColor inside(page.pixel(page.width() / 3, page.height() / 2)); // past the margin
         const QColor expected(999 % 256, 999 / 256, 7);
         QVERIFY2(qAbs(inside.red() - expected.red()) < 8 && qAbs(inside.green() - expected.green()) < 8 &&
