@@ -14,9 +14,7 @@
 
 int main(int argc, char* argv[])
 {
-    QString screenshot;
-    if (argc == 3 && strcmp(argv[1], "--screenshot") == 0)
-        screenshot = QString::fromLocal8Bit(argv[2]);
+    const QString screenshot = argc == 3 && strcmp(argv[1], "--screenshot") == 0 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     return runApplication(argc, argv, [screenshot](MainWidget& window) {
         QTimer::singleShot(screenshot.isEmpty() ? 500 : 2000, &window, [&window, screenshot] {

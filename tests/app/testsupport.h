@@ -29,7 +29,6 @@ inline QByteArray jpegOf(const QImage& image)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG", 90);
     return bytes;
 }
@@ -93,12 +92,12 @@ struct LogCapture {
         QMutexLocker locker(&lock);
         lines << line;
     });
-    LogCapture()
+    ~LogCapture()
     {
+        qInstallMessageHandler(previous);
         QMutexLocker locker(&lock);
-        lines.clear();
+        lines.clear(); // the next capture starts empty
     }
-    ~LogCapture() { qInstallMessageHandler(previous); }
     int countContaining(const QString& part) const
     {
         QMutexLocker locker(&lock);

@@ -1,7 +1,6 @@
 // The panel coordinator's switching rules, one case per branch of its state
 // table (its relay across threads rides on every photo of
-// tst_framepipeline.cpp). Widget::Type values: -1 none, 0 back, 1 camera,
-// 2 ID card.
+// tst_mainwindow.cpp). Widget::Type values: -1 none, 0 back, 1 camera, 2 ID card.
 #include "customInterface/widget.h"
 
 #include <QtTest>
@@ -38,36 +37,29 @@ private slots:
 
     void stateTable_data()
     {
-        QTest::addColumn<QStringList>("setup");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("broadcasts"); // "dest req status", in order
+        QTest::addColumn<QString>("setup");      // operations, ";" between them
+        QTest::addColumn<QString>("events");     // operations, ";" between them
+        QTest::addColumn<QString>("broadcasts"); // "dest req status", in order
         QTest::addColumn<int>("current");
-        QTest::newRow("idle: set Show switches and broadcasts")
-            << QStringList() << QStringList{"set 2 1 Show"} << QStringList{"2 1 Show"} << 2;
-        QTest::newRow("idle: set with other-case status broadcasts, keeps current")
-            << QStringList() << QStringList{"set 2 1 show"} << QStringList{"2 1 show"} << 1;
+        QTest::newRow("idle: set Show switches") << "" << "set 2 1 Show" << "2 1 Show" << 2;
+        QTest::newRow("idle: set other-case show keeps current") << "" << "set 2 1 show" << "2 1 show" << 1;
         QTest::newRow("idle: acquire preempts, release hands back")
-            << QStringList() << QStringList{"acq 2", "rel 2"} << QStringList{"2 1 RequestShow", "1 1 RequestShow"} << 1;
-        QTest::newRow("idle: release, and acquire none, do nothing")
-            << QStringList() << QStringList{"rel 2", "acq -1", "rel -1"} << QStringList() << 1;
-        QTest::newRow("preempted: set to the preempting type broadcasts")
-            << QStringList{"acq 2"} << QStringList{"set 2 1 Show"} << QStringList{"2 1 Show"} << 2;
-        QTest::newRow("preempted: set another type is held silently")
-            << QStringList{"acq 2"} << QStringList{"set 1 2 Show", "rel 2"} << QStringList{"1 1 RequestShow"} << 1;
+            << "" << "acq 2;rel 2" << "2 1 RequestShow;1 1 RequestShow" << 1;
+        QTest::newRow("idle: release, and acquire none, do nothing") << "" << "rel 2;acq -1;rel -1" << "" << 1;
+        QTest::newRow("preempted: set to the preempting type broadcasts") << "acq 2" << "set 2 1 Show" << "2 1 Show" << 2;
+        QTest::newRow("preempted: other type held silently") << "acq 2" << "set 1 2 Show;rel 2" << "1 1 RequestShow" << 1;
         QTest::newRow("preempted: held type without Show keeps current")
-            << QStringList{"set 0 1 Show", "acq 2"} << QStringList{"set 1 2 RequestShow", "rel 2"}
-            << QStringList{"1 0 RequestShow"} << 0;
-        QTest::newRow("preempted: second acquire, and release by another type, do nothing")
-            << QStringList{"acq 2"} << QStringList{"acq 0", "rel 0"} << QStringList() << 1;
+            << "set 0 1 Show;acq 2" << "set 1 2 RequestShow;rel 2" << "1 0 RequestShow" << 0;
+        QTest::newRow("preempted: acquire again, release by another: nothing") << "acq 2" << "acq 0;rel 0" << "" << 1;
     }
 
     void stateTable()
     {
-        QFETCH(QStringList, setup);
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, broadcasts);
+        QFETCH(QString, setup);
+        QFETCH(QString, events);
+        QFETCH(QString, broadcasts);
         QFETCH(int, current);
-        for (const QString& op : setup)
+        for (const QString& op : setup.split(QLatin1Char(';'), Qt::SkipEmptyParts))
             run(op);
         // Widget::Type is not a registered meta-type, so no QSignalSpy: record directly.
         QStringList seen;
@@ -76,9 +68,9 @@ private slots:
                 [&](Widget::Type dest, Widget::Type req, const QString& status) {
                     seen << QStringLiteral("%1 %2 %3").arg(int(dest)).arg(int(req)).arg(status);
                 });
-        for (const QString& op : events)
+        for (const QString& op : events.split(QLatin1Char(';')))
             run(op);
-        QCOMPARE(seen, broadcasts);
+        QCOMPARE(seen.join(QLatin1Char(';')), broadcasts);
         QCOMPARE(int(Widget::instance()->currentWidgetType()), current);
     }
 };

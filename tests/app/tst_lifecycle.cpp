@@ -1,7 +1,5 @@
 // Start-up and shutdown of the real program, run as separate processes.
-#include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class LifecycleTest : public QObject
@@ -11,10 +9,6 @@ class LifecycleTest : public QObject
     // Runs program in dir with the virtual camera until it ends.
     static void run(QProcess& app, const QString& dir, const QString& program)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TAVIK_VIRTUAL_CAMERA"), QStringLiteral("1"));
-        app.setProcessEnvironment(env);
         app.setWorkingDirectory(dir);
         app.start(program, QStringList());
         QVERIFY(app.waitForFinished(20000));
@@ -22,6 +16,8 @@ class LifecycleTest : public QObject
     }
 
 private slots:
+    void initTestCase() { qputenv("TAVIK_VIRTUAL_CAMERA", "1"); }
+
     void missingImageProcLibrary_endsWithStatus1AndLoaderMessage()
     {
         if (QFile::exists(QStringLiteral("/opt/tavikApp/lib/libImageProc.so")))
@@ -33,7 +29,6 @@ private slots:
         QVERIFY(QFile::copy(build.filePath(QStringLiteral("tavikApp")), app));
         QVERIFY(QFile::copy(QFileInfo(build.filePath(QStringLiteral("libcamera.so"))).canonicalFilePath(),
                             dir.filePath(QStringLiteral("libcamera.so"))));
-        QFile(app).setPermissions(QFile::ExeOwner | QFile::ReadOwner);
         QProcess process;
         run(process, dir.path(), app);
         QCOMPARE(process.exitCode(), 1);

@@ -173,7 +173,9 @@ private slots:
         const QString pdf = folder + QLatin1Char('/') + saved.last();
         QCOMPARE(QImage(photo).size(), QSize(640, 480));
         QCOMPARE(m_strip->GetFilePaths(), (QStringList{picture, photo, pdf}));
-        QCOMPARE(boxes.texts.size(), 1);
+        QCOMPARE(iconList()->currentRow(), 2);
+        QCOMPARE(boxes.titles, QStringList{QStringLiteral("提示")});
+        QCOMPARE(boxes.texts, QStringList{QStringLiteral("保存PDF成功\n图片路径:") + pdf});
 
         // xdg-open gets exactly one argument, the path; nothing opens without a current item.
         QFile::remove(m_log);
