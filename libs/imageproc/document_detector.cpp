@@ -26,6 +26,8 @@ constexpr float kAcceptMinSupport = 0.3f;
 // Below this share of the picture, a convincing outline may still be a
 // picture on a page whose own edges are faint.
 constexpr float kSmallArea = 0.3f;
+// ...unless it is this much brighter than around it (grey levels).
+constexpr double kStandsOut = 12.0;
 // Range of the weakest step counted as an edge (plane levels).
 constexpr float kMinStepFloor = 2.0f;
 constexpr float kMinStepCeiling = 4.0f;
@@ -99,9 +101,10 @@ bool encloses(const Quad& outer, const Quad& inner)
     return true;
 }
 
-// Whether the inside of an outline is brighter than a ring just around it:
-// a sheet on a darker desk, not a picture printed on a sheet.
-bool brighterThanAround(const cv::Mat& grey, const Quad& q)
+// How much brighter the inside of an outline is than a ring just around it
+// (grey levels): a sheet on a darker desk stands well out, a box printed on
+// a sheet on a desk of the sheet's own shade hardly.
+double brightnessOverAround(const cv::Mat& grey, const Quad& q)
 {
     cv::Point2f centre(0, 0);
     for (const cv::Point2f& p : q.p)
@@ -117,8 +120,8 @@ bool brighterThanAround(const cv::Mat& grey, const Quad& q)
     cv::fillConvexPoly(ring, outer, cv::Scalar(255));
     ring.setTo(cv::Scalar(0), inside);
     if (cv::countNonZero(inside) == 0 || cv::countNonZero(ring) == 0)
-        return false;
-    return cv::mean(grey, inside)[0] > cv::mean(grey, ring)[0];
+        return 0;
+    return cv::mean(grey, inside)[0] - cv::mean(grey, ring)[0];
 }
 
 } // namespace
@@ -274,7 +277,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // outside (a page holds all its print).
     bool useContent = false;
     Quad fromContent;
-    if (!tracked && !quick && (!accepted || (scored[winner].second.area < kSmallArea && !brighterThanAround(grey, scored[winner].first)))) {
+    if (!tracked && !quick
+        && (!accepted
+            || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
         ContentOutliner::Evidence e;
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
             && e.weakestSupport >= kContentMinSupport;
