@@ -1,6 +1,6 @@
 // The window with the virtual camera misbehaving: damaged and truncated
-// frames, and the camera pulled out while a frame waits for the GUI, during a
-// photo's save, a PDF's composition and at random moments.
+// frames, and the camera pulled out during a photo's save, a PDF's
+// composition, at random moments and while a frame waits for the GUI.
 #include "../app/testsupport.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
@@ -16,8 +16,6 @@
 using namespace TestSupport;
 
 namespace {
-
-const QString kCameraLost = QStringLiteral("摄像头已拔出");
 
 // Busy-waits without running the GUI's events; false on timeout.
 template <typename Condition> bool spinUntil(Condition condition, int timeoutMs = 5000)
@@ -36,15 +34,14 @@ class CameraFaultsTest : public QObject
     Q_OBJECT
 
     MainWidget* m_window = nullptr; // never deleted: destroying it ends the process
-    BoxCloser* m_boxes = nullptr;
+    BoxCloser m_boxes;
     Thumbnail* m_strip = nullptr;
     QTemporaryDir m_dir;
     int m_losses = 0; // losses caused so far: the warnings expected
 
     template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QLatin1String(name)); }
     QComboBox* combo(const char* name) { return child<QComboBox>(name); }
-    QLabel* preview() { return child<QLabel>("label"); }
-    bool waitForNewFrame() { return TestSupport::waitForNewFrame(preview()); }
+    bool waitForNewFrame() { return TestSupport::waitForNewFrame(child<QLabel>("label")); }
 
     void choose(const QString& format, const QString& size)
     {
@@ -58,9 +55,9 @@ class CameraFaultsTest : public QObject
     void expectLossHandled()
     {
         ++m_losses;
-        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts.count(kCameraLost), m_losses, 5000);
-        QCOMPARE(m_boxes->titles.last(), QStringLiteral("警告"));
-        QVERIFY(preview()->text().contains(QStringLiteral("初始化摄像头数据")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes.texts.count(QStringLiteral("摄像头已拔出")), m_losses, 5000);
+        QCOMPARE(m_boxes.titles.last(), QStringLiteral("警告"));
+        QVERIFY(child<QLabel>("label")->text().contains(QStringLiteral("初始化摄像头数据")));
         QVERIFY(combo("comboBox_devName")->count() == 0 && combo("comboBox_PixelFormat")->count() == 0 &&
                 combo("comboBox_FrmSize")->count() == 0);
         QVERIFY(g_imageQueue.isEmpty());
@@ -70,20 +67,16 @@ class CameraFaultsTest : public QObject
     {
         TavikCam_VirtualReplug();
         child<QPushButton>("pushButton_initData")->click();
-        QCOMPARE(combo("comboBox_devName")->count(), 1);
+        QVERIFY(combo("comboBox_devName")->count() == 1 && combo("comboBox_FrmSize")->count() > 0);
         QCOMPARE(combo("comboBox_PixelFormat")->currentText(), QStringLiteral("JPEG"));
-        QVERIFY(combo("comboBox_FrmSize")->count() > 0);
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         onlyVirtualCamera(true);
         m_window = new MainWidget;
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
-        m_boxes = new BoxCloser;
         m_strip = child<Thumbnail>("listWidget");
         child<QLineEdit>("lineEdit")->setText(m_dir.path());
         QVERIFY(waitForNewFrame());
@@ -110,81 +103,51 @@ private slots:
         TavikCam_VirtualSetDamage(0, 0);
         if (deskew)
             child<QCheckBox>("DeskImagecheck")->click();
-        QCOMPARE(combo("comboBox_devName")->count(), 1);
-        QCOMPARE(m_boxes->texts.size(), 0);
+        QVERIFY(m_boxes.texts.isEmpty()); // no loss reported
     }
 
-    void loss_whileFrameWaitsForGui()
-    {
-        choose(QStringLiteral("JPEG"), QStringLiteral("640*480"));
-        QVERIFY(waitForNewFrame());
-        // The GUI does not run: the next frame stays queued, and the loss
-        // reports that follow it find a frame in flight.
-        QVERIFY(spinUntil([] { return g_currentInfo.getImageOk.load(); }));
-        TavikCam_VirtualUnplug();
-        QThread::msleep(500);
-        expectLossHandled();
-        replugAndInit();
-        QVERIFY(waitForNewFrame());
-    }
-
-    void loss_duringPhotoSave()
+    // The photo and the PDF are complete and listed all the same.
+    void loss_duringPhotoSave_andDuringPdfComposition()
     {
         choose(QStringLiteral("JPEG"), QStringLiteral("1920*1080"));
         combo("comboBox_Pic")->setCurrentIndex(2); // PNG: the slowest writer
         QVERIFY(waitForNewFrame());
-        const int listed = m_strip->Count();
         child<QPushButton>("TakePhoto")->click();
         // The save has begun once its temporary file is there (a PNG of that
         // size takes far longer to write than one poll).
         QVERIFY(QTest::qWaitFor([this] { return !entriesOf(m_dir.path()).isEmpty(); }, 5000));
         TavikCam_VirtualUnplug();
         expectLossHandled();
-        QTRY_COMPARE(m_strip->Count(), listed + 1);
+        QTRY_COMPARE(m_strip->Count(), 1);
         const QString photo = m_strip->GetFilePaths().constLast();
         QCOMPARE(entriesOf(m_dir.path()), QStringList{QFileInfo(photo).fileName()});
         QCOMPARE(QImage(photo).size(), QSize(1920, 1080));
-        combo("comboBox_Pic")->setCurrentIndex(0);
         replugAndInit();
-        QVERIFY(waitForNewFrame());
-    }
 
-    void loss_duringPdfComposition()
-    {
         for (int i = 0; i < 6; ++i) { // noise: slow to compose, so the unplug lands inside
             QImage page(1600, 1200, QImage::Format_RGB32);
             QRandomGenerator(i).fillRange(reinterpret_cast<quint32*>(page.bits()), int(page.sizeInBytes() / 4));
             const QString path = m_dir.filePath(QStringLiteral("page%1.jpg").arg(i));
             QVERIFY(page.save(path) && m_strip->AddImage(path, -1));
         }
-        const int pictures = m_strip->Count();
         QVERIFY(waitForNewFrame());
         std::atomic<bool> unplugged{false};
-        const QString folder = m_dir.path();
         std::thread unplugger([&] {
             // The composition has begun once the PDF's temporary file is there.
-            unplugged = spinUntil([&] { return !entriesOf(folder).filter(QStringLiteral("Pdf_")).isEmpty(); }, 10000);
+            unplugged = spinUntil([&] { return !entriesOf(m_dir.path()).filter(QStringLiteral("Pdf_")).isEmpty(); }, 10000);
             TavikCam_VirtualUnplug();
         });
         child<QPushButton>("pushButton")->click();
         unplugger.join();
         QVERIFY(unplugged);
         expectLossHandled();
-        QCOMPARE(m_boxes->texts.filter(QStringLiteral("保存PDF成功")).size(), 1);
-        const QStringList pdfs = entriesOf(folder).filter(QStringLiteral("Pdf_")); // a temporary one would show too
-        QCOMPARE(pdfs.size(), 1);
-        const QString pdf = QDir(folder).filePath(pdfs.first());
-        QCOMPARE(m_strip->GetFilePaths().constLast(), pdf);
-        QProcess pdfinfo;
-        pdfinfo.start(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY(pdfinfo.waitForFinished(30000));
-        const QString info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
-        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\n").arg(pictures))), qPrintable(info));
+        QCOMPARE(m_boxes.texts.filter(QStringLiteral("保存PDF成功")).size(), 1);
+        const QString pdf = m_strip->GetFilePaths().constLast();
+        QCOMPARE(entriesOf(m_dir.path()).filter(QStringLiteral("Pdf_")), QStringList{QFileInfo(pdf).fileName()}); // no temporary one
         replugAndInit();
-        QVERIFY(waitForNewFrame());
     }
 
-    void randomPlugCycles_warnOncePerLoss_andListsComeBack()
+    void plugCycles_randomAndWhileFrameWaitsForGui_warnOncePerLoss_andListsComeBack()
     {
         std::mt19937 random(20261206); // fixed: a failure replays
         const QList<QPair<QString, QString>> modes{{"JPEG", "640*480"}, {"JPEG", "1280*720"}, {"YUYV", "640*480"}};
@@ -193,27 +156,28 @@ private slots:
                 const auto& mode = modes.at(int(random() % modes.size()));
                 choose(mode.first, mode.second);
             }
-            QTest::qWait(int(random() % 120)); // from right after the open to a few frames in
-            TavikCam_VirtualUnplug();
-            expectLossHandled();
-            if (random() % 3 == 0) {
-                child<QPushButton>("pushButton_initData")->click(); // still unplugged: nothing found
-                QCOMPARE(combo("comboBox_devName")->count(), 0);
+            if (cycle % 10 == 0) {
+                // The GUI does not run: the next frame stays queued, and the
+                // loss reports that follow it find a frame in flight.
+                QVERIFY(spinUntil([] { return g_currentInfo.getImageOk.load(); }));
+                TavikCam_VirtualUnplug();
+                QThread::msleep(500);
+            } else {
+                QTest::qWait(int(random() % 120)); // from right after the open to a few frames in
+                TavikCam_VirtualUnplug();
             }
+            expectLossHandled();
             replugAndInit();
             if (QTest::currentTestFailed())
                 QFAIL(qPrintable(QStringLiteral("cycle %1").arg(cycle)));
         }
         QVERIFY(waitForNewFrame());
         QTest::qWait(500); // repeated loss reports of the last cycle are long over
-        QCOMPARE(m_boxes->texts.count(kCameraLost), m_losses);
+        QCOMPARE(m_boxes.texts.count(QStringLiteral("摄像头已拔出")), m_losses);
     }
 
     void cleanupTestCase()
     {
-        TavikCam_VirtualSetDamage(0, 0);
-        TavikCam_VirtualReplug();
-        delete m_boxes;
         // Stop the capture thread before the process's statics go.
         QMetaObject::invokeMethod(child<QWidget>("Dialog"), "closeVieo", Q_ARG(bool, false));
     }

@@ -1,5 +1,6 @@
-// A strip of 1,000 entries: adding, finding, composing and dropping stay
-// correct. The times are reported, never judged.
+// A strip of 1,000 entries: adding, finding and composing stay correct. The
+// times are reported, never judged. (Dropping an entry whose file is gone:
+// tests/gallery/tst_thumbnail.cpp.)
 #include "pdfcomposer.h"
 #include "Thumbnail.h"
 
@@ -22,7 +23,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         // Entry i is a 16 x 12 picture of colour (i % 256, i / 256, 7).
         for (int i = 0; i < kEntries; ++i) {
             QImage picture(16, 12, QImage::Format_RGB32);
@@ -30,8 +30,6 @@ private slots:
             m_paths << m_dir.filePath(QStringLiteral("Picture_%1.png").arg(i, 4, 10, QLatin1Char('0')));
             QVERIFY(picture.save(m_paths.last()));
         }
-        m_strip.resize(150, 500);
-        m_strip.show();
     }
 
     void add_thousandEntriesInOrder_duplicatesRefusedWhateverTheCase()
@@ -67,20 +65,9 @@ private slots:
         QVERIFY(render.waitForFinished(60000));
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("last*.png")}), QStringList{"last-1000.png"});
         const QImage page(prefix + QStringLiteral("-1000.png"));
-        const QColor inside(page.pixel(page.width() / 3, page.height() / 2)); // past the margin
-        const QColor expected(999 % 256, 999 / 256, 7);
-        QVERIFY2(qAbs(inside.red() - expected.red()) < 8 && qAbs(inside.green() - expected.green()) < 8 &&
-                     qAbs(inside.blue() - expected.blue()) < 8,
-                 qPrintable(inside.name()));
-    }
-
-    void removedFiles_dropTheirEntries()
-    {
-        for (int i : {0, 500, 999})
-            QVERIFY(QFile::remove(m_paths.at(i)));
-        QTRY_COMPARE(m_strip.Count(), kEntries - 3);
-        QCOMPARE(m_strip.GetIndex(m_paths.at(500)), -1);
-        QCOMPARE(m_strip.GetIndex(m_paths.at(501)), 499);
+        const QRgb inside = page.pixel(page.width() / 3, page.height() / 2); // past the margin
+        QVERIFY2(qAbs(qRed(inside) - 999 % 256) < 8 && qAbs(qGreen(inside) - 999 / 256) < 8 && qAbs(qBlue(inside) - 7) < 8,
+                 qPrintable(QColor(inside).name()));
     }
 };
 
