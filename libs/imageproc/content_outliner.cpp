@@ -133,8 +133,6 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     std::vector<float> sums(static_cast<size_t>(samples) * (depth + 1));
     std::vector<int> valid(static_cast<size_t>(samples));
     std::vector<float> stepSum(static_cast<size_t>(depth) + 1), valleySum(static_cast<size_t>(depth) + 1);
-    std::vector<float> narrowSum(static_cast<size_t>(depth) + 1), farSum(static_cast<size_t>(depth) + 1);
-    std::vector<int> shaped(static_cast<size_t>(depth) + 1);
     std::vector<int> counted(static_cast<size_t>(depth) + 1);
 
     // One sample's step at offset d (outer minus inner band, a lighting
@@ -185,6 +183,26 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         return seen ? static_cast<float>(agree) / seen : 0.0f;
     };
 
+    // Whether the step at offset d is nearly all there across a few pixels,
+    // as a paper edge is; the soft edge of a cast shadow keeps rising well
+    // beyond. Where the wide bands mostly leave the picture, it is not judged.
+    const auto sharpAt = [&](int d) {
+        float narrowSum = 0, farSum = 0;
+        int shaped = 0, seen = 0;
+        for (int s = 0; s < samples; ++s) {
+            if (d + kBand + 2 > valid[s])
+                continue;
+            ++seen;
+            float step, valley, narrow, far;
+            measure(&sums[static_cast<size_t>(s) * (depth + 1)], valid[s], d, &step, &valley, &narrow, &far);
+            if (std::isnan(far))
+                continue;
+            narrowSum += std::clamp(narrow, -kShapeClip, kShapeClip);
+            farSum += std::clamp(far, -kShapeClip, kShapeClip);
+            ++shaped;
+        }
+        return shaped * 2 < seen || std::abs(narrowSum) >= kMinSharpness * std::abs(farSum);
+    };
     // Edge strength across the line at each offset, for each direction
     // tried: the larger of the median step and the median dark line (a
     // sheet's own shadow, often all there is where paper and desk are both
@@ -219,22 +237,13 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         std::fill(stepSum.begin(), stepSum.end(), 0.0f);
         std::fill(valleySum.begin(), valleySum.end(), 0.0f);
         std::fill(counted.begin(), counted.end(), 0);
-        std::fill(narrowSum.begin(), narrowSum.end(), 0.0f);
-        std::fill(farSum.begin(), farSum.end(), 0.0f);
-        std::fill(shaped.begin(), shaped.end(), 0);
         for (int s = 0; s < samples; ++s) {
             const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
             for (int d = kBand + 1; d + kBand + 2 <= valid[s]; ++d) {
-                float step, valley, narrow, far;
-                measure(row, valid[s], d, &step, &valley, &narrow, &far);
+                float step, valley;
+                measure(row, valid[s], d, &step, &valley);
                 stepSum[d] += std::clamp(step, -kClip, kClip);
                 valleySum[d] += std::clamp(valley, -kClip, kClip);
-                // Where the wide bands leave the picture, the shape is not judged.
-                if (!std::isnan(far)) {
-                    narrowSum[d] += std::clamp(narrow, -kShapeClip, kShapeClip);
-                    farSum[d] += std::clamp(far, -kShapeClip, kShapeClip);
-                    ++shaped[d];
-                }
                 ++counted[d];
             }
         }
@@ -244,14 +253,12 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
             if (counted[d] * 2 < samples)
                 break;
             const float next = std::max(std::abs(stepSum[d]), valleySum[d]) / counted[d];
-            // Local extremes only: an edge blurred over a few pixels is one edge.
-            if (d > kBand + 2 && here > before && here >= next) {
+            // Local extremes only: an edge blurred over a few pixels is one
+            // edge; and one too weak ever to be taken is not judged further.
+            if (d > kBand + 2 && here > before && here >= next && here >= kMinEdgeStep) {
                 const int at = d - 1;
                 const float meanStep = stepSum[at] / counted[at], meanValley = valleySum[at] / counted[at];
-                // A paper edge is nearly all there across a few pixels; the
-                // soft edge of a cast shadow keeps rising well beyond.
-                const bool sharp = std::abs(meanStep) < meanValley
-                    || shaped[at] * 2 < counted[at] || std::abs(narrowSum[at]) >= kMinSharpness * std::abs(farSum[at]);
+                const bool sharp = std::abs(meanStep) < meanValley || sharpAt(at);
                 peaks.push_back(Peak{degrees, static_cast<float>(at - kInside), here,
                                      supportAt(at, meanStep, meanValley), sharp});
             }
