@@ -17,6 +17,8 @@ echo "== pixel conversions"
 "$build/bench/bench_conversions" "${reps[@]}"
 echo "== image processing"
 (cd "$build" && ./bench/bench_imageproc "${reps[@]}")
+echo "== page detection accuracy: 300 scenes on the evaluation seeds"
+"$build/bench/imageproc_eval" --set eval
 echo "== photos and PDF"
 "$root/bench/gallery/pdf_vs_img2pdf.sh" "$build"
 echo "== live preview"
