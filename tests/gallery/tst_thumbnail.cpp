@@ -234,12 +234,12 @@ private slots:
         QFETCH(qint32, height);
         QFETCH(bool, listed);
         QFile file(m_dir.filePath(QStringLiteral("header.bmp")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bmpFile(width, height));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bmpFile(width, height)) > 0);
         file.close();
+        if (!listed) // refused by the cap, before a pixel is read: a failed read would refuse it too
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("not listing .* too large")));
         Thumbnail strip;
         QCOMPARE(strip.AddImage(file.fileName(), -1), listed);
-        QCOMPARE(strip.Count(), listed ? 1 : 0);
     }
 
     // A file replaced by rename (a second PDF within the same second) stays
