@@ -40,9 +40,9 @@ constexpr int kMaxSamples = 120;
 constexpr float kSampleSpacing = 2.0f;
 // Per-sample steps are clipped to this many levels before averaging.
 constexpr float kClip = 8.0f;
-// The edge's shape is judged on steps clipped less, so that a deep shadow
-// shows its width; a step over three pixels must be this share of the
-// step over thirteen.
+// An edge's shape is judged on steps clipped less, so that a deep shadow
+// shows its width: the step between the bands beside the edge must be this
+// share of the step between the bands beyond them.
 constexpr float kShapeClip = 40.0f;
 constexpr float kMinSharpness = 0.55f;
 
