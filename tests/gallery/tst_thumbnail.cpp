@@ -1,3 +1,5 @@
+// The strip's commands and bookkeeping. Opening (double-click, open, open folder)
+// with hostile paths: tests/faults/tst_savefolder.cpp.
 #include "Thumbnail.h"
 
 #include <QAction>
