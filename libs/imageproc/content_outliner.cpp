@@ -132,6 +132,7 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     const int w = m_smooth.cols, h = m_smooth.rows;
     std::vector<float> sums(static_cast<size_t>(samples) * (depth + 1));
     std::vector<int> valid(static_cast<size_t>(samples));
+    std::vector<cv::Point2f> bases(static_cast<size_t>(samples));
     std::vector<float> stepSum(static_cast<size_t>(depth) + 1), valleySum(static_cast<size_t>(depth) + 1);
     std::vector<int> counted(static_cast<size_t>(depth) + 1);
 
@@ -215,20 +216,31 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     auto tryAngle = [&](float degrees) {
         const cv::Point2f t = turned(dir, degrees), n = turned(outward, degrees);
         // Prefix sums of the brightness along the normal, per sample, up to
-        // where the normal leaves the picture.
+        // where the normal leaves the picture. All samples advance one step
+        // at a time: neighbouring samples read neighbouring pixels, which
+        // keeps the reads in cache whichever way the side runs.
         for (int s = 0; s < samples; ++s) {
             const float along = -halfLength + 2 * halfLength * (s + 0.5f) / samples;
-            const cv::Point2f base = mid + t * along - n * static_cast<float>(kInside);
-            float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
-            row[0] = 0;
-            int k = 0;
-            for (; k < depth; ++k) {
-                const int x = cvRound(base.x + n.x * k), y = cvRound(base.y + n.y * k);
+            bases[s] = mid + t * along - n * static_cast<float>(kInside);
+            sums[static_cast<size_t>(s) * (depth + 1)] = 0;
+            valid[s] = -1;
+        }
+        for (int k = 0; k < depth; ++k) {
+            for (int s = 0; s < samples; ++s) {
+                if (valid[s] >= 0)
+                    continue;
+                const int x = cvRound(bases[s].x + n.x * k), y = cvRound(bases[s].y + n.y * k);
+                float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
+                // Once out of the picture a straight line stays out.
                 if (x < 0 || y < 0 || x >= w || y >= h)
-                    break;
-                row[k + 1] = row[k] + m_smooth.ptr<float>(y)[x];
+                    valid[s] = k;
+                else
+                    row[k + 1] = row[k] + m_smooth.ptr<float>(y)[x];
             }
-            valid[s] = k;
+        }
+        for (int s = 0; s < samples; ++s) {
+            if (valid[s] < 0)
+                valid[s] = depth;
         }
         // Per offset, the sums over the samples of the clipped step and
         // dark line (clipped means are as robust as medians against a
