@@ -2,8 +2,14 @@
 #define TAVIK_APPLICATION_H
 
 #include <functional>
+#include <memory>
 
 class MainWidget;
+
+// The coordinator, then the main window with its title, shown. Needs the
+// QApplication to exist. GUI thread. The caller owns the window; its camera
+// panel ends the process when destroyed (see runApplication).
+std::unique_ptr<MainWidget> showMainWindow();
 
 // The program's start-up: application object, coordinator, main window, title,
 // show, event loop. GUI thread (the process's main thread).

@@ -10,7 +10,7 @@
 // defines StartCapture itself, so the panel's call lands here and is passed
 // on to the capture library with the callback wrapped.
 #include "camera.h"
-#include "customInterface/parameter.h"
+#include "application.h"
 #include "customInterface/widget.h"
 #include "framepipeline.h"
 #include "mainwidget.h"
@@ -86,10 +86,8 @@ int main(int argc, char* argv[])
     const int seconds = memoryRun || photoRun ? 0 : atoi(argv[4]);
 
     QApplication app(argc, argv);
-    Widget::instance();
-    MainWidget window;
-    window.setWindowTitle(Parameter::instance()->m_softVersion);
-    window.show();
+    const std::unique_ptr<MainWidget> shown = showMainWindow();
+    MainWidget& window = *shown;
 
     auto* formats = window.findChild<QComboBox*>(QStringLiteral("comboBox_PixelFormat"));
     auto* sizes = window.findChild<QComboBox*>(QStringLiteral("comboBox_FrmSize"));

@@ -7,7 +7,7 @@
 //   soak_probe MINUTES FOLDER
 //
 // Exit status: 0 when every check held, 1 otherwise (2 for bad arguments).
-#include "customInterface/parameter.h"
+#include "application.h"
 #include "customInterface/widget.h"
 #include "mainwidget.h"
 #include "Thumbnail.h"
@@ -85,10 +85,8 @@ int main(int argc, char* argv[])
     const QString folder = QString::fromLocal8Bit(argv[2]);
 
     QApplication app(argc, argv);
-    Widget::instance();
-    MainWidget window;
-    window.setWindowTitle(Parameter::instance()->m_softVersion);
-    window.show();
+    const std::unique_ptr<MainWidget> shown = showMainWindow();
+    MainWidget& window = *shown;
 
     auto* formats = window.findChild<QComboBox*>(QStringLiteral("comboBox_PixelFormat"));
     auto* sizes = window.findChild<QComboBox*>(QStringLiteral("comboBox_FrmSize"));
