@@ -32,6 +32,26 @@ PixelFormat* makeFormat(const FormatInfo& info, int number)
     return format;
 }
 
+// The records are the interface's singly linked lists, chained by `next`.
+template <typename Node>
+int lengthOf(const Node* head)
+{
+    int n = 0;
+    for (; head; head = head->next)
+        ++n;
+    return n;
+}
+
+template <typename Node>
+Node* nodeAt(Node* head, int index)
+{
+    if (index < 0)
+        return nullptr;
+    for (int i = 0; head && i < index; ++i)
+        head = head->next;
+    return head;
+}
+
 void freeFormats(PixelFormat* format)
 {
     while (format) {
@@ -88,10 +108,7 @@ void DeviceCatalog::clear()
 
 VideoDeviceData* DeviceCatalog::device(int index) const
 {
-    VideoDeviceData* d = m_head;
-    for (int i = 0; d && i < index; ++i)
-        d = d->next;
-    return index >= 0 ? d : nullptr;
+    return nodeAt(m_head, index);
 }
 
 VideoDeviceData* DeviceCatalog::deviceByPath(const char* path, int byteLength) const
@@ -108,20 +125,12 @@ VideoDeviceData* DeviceCatalog::deviceByPath(const char* path, int byteLength) c
 
 int DeviceCatalog::formatCount(const VideoDeviceData* camera)
 {
-    int n = 0;
-    for (const PixelFormat* f = camera ? camera->formatList : nullptr; f; f = f->next)
-        ++n;
-    return n;
+    return camera ? lengthOf(camera->formatList) : 0;
 }
 
 PixelFormat* DeviceCatalog::format(const VideoDeviceData* camera, int index)
 {
-    if (!camera || index < 0)
-        return nullptr;
-    PixelFormat* f = camera->formatList;
-    for (int i = 0; f && i < index; ++i)
-        f = f->next;
-    return f;
+    return camera ? nodeAt(camera->formatList, index) : nullptr;
 }
 
 PixelFormat* DeviceCatalog::formatByName(const VideoDeviceData* camera, const char* name)
@@ -137,20 +146,12 @@ PixelFormat* DeviceCatalog::formatByName(const VideoDeviceData* camera, const ch
 
 int DeviceCatalog::sizeCount(const PixelFormat* format)
 {
-    int n = 0;
-    for (const FrmSizeData* s = format ? format->sizeList : nullptr; s; s = s->next)
-        ++n;
-    return n;
+    return format ? lengthOf(format->sizeList) : 0;
 }
 
 FrmSizeData* DeviceCatalog::size(const PixelFormat* format, int index)
 {
-    if (!format || index < 0)
-        return nullptr;
-    FrmSizeData* s = format->sizeList;
-    for (int i = 0; s && i < index; ++i)
-        s = s->next;
-    return s;
+    return format ? nodeAt(format->sizeList, index) : nullptr;
 }
 
 } // namespace tavik
