@@ -81,6 +81,14 @@ bool copyOf(const unsigned char* data, int length, unsigned char** out, int* out
     return handOver(copy, static_cast<size_t>(length), out, outLength);
 }
 
+// `image` encoded into a block handed to the caller: 1, or -1 on failure.
+int encodedOut(const cv::Mat& image, int quality, unsigned char** out, int* outLength)
+{
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    return jpeg_codec::encode(image, quality, &data, &size) && handOver(data, size, out, outLength) ? 1 : -1;
+}
+
 // Preview detection through the outline steadier.
 bool previewOutline(const cv::Mat& rgb, Quad* shown)
 {
@@ -174,12 +182,7 @@ int JPGFILE_DrawLine(unsigned char* jpeg, int length, int colour, int thickness,
         if (!previewOutline(image, &shown))
             return copyOf(jpeg, length, out, outLength) ? 0 : -1;
         OutlinePainter::draw(&image, shown, colour, thickness);
-        unsigned char* data = nullptr;
-        size_t size = 0;
-        if (!jpeg_codec::encode(image, kPreviewQuality, &data, &size)
-            || !handOver(data, size, out, outLength))
-            return -1;
-        return 1;
+        return encodedOut(image, kPreviewQuality, out, outLength);
     });
 }
 
@@ -201,12 +204,7 @@ int JPGFILE_Rotate(unsigned char* jpeg, int length, unsigned char** out, int* ou
         if (page.empty())
             return copyOf(jpeg, length, out, outLength) ? 0 : -1;
         image.release();
-        unsigned char* data = nullptr;
-        size_t size = 0;
-        if (!jpeg_codec::encode(page, kPhotoQuality, &data, &size)
-            || !handOver(data, size, out, outLength))
-            return -1;
-        return 1;
+        return encodedOut(page, kPhotoQuality, out, outLength);
     });
 }
 
