@@ -8,7 +8,8 @@ build_pkgs=(cmake ninja-build g++ pkg-config
             libjpeg62-turbo-dev
             libopencv-core-dev libopencv-imgproc-dev
             fonts-wqy-microhei xdg-utils)
-test_pkgs=(poppler-utils xvfb xauth libbenchmark-dev img2pdf clang libclang-rt-14-dev)
+test_pkgs=(poppler-utils xvfb xauth libbenchmark-dev img2pdf clang libclang-rt-14-dev
+           file dpkg-dev ntfs-3g)
 
 pkgs=("${build_pkgs[@]}")
 if [[ "${1:-}" == "test" ]]; then
