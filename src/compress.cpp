@@ -106,3 +106,28 @@ int jpeg_decompress(unsigned char* inbuf, unsigned int size, int scale, unsigned
     jpeg_destroy_decompress(&cinfo);
     return 0;
 }
+
+int jpeg_scaled_size(const unsigned char* inbuf, unsigned int size, int scale, int* width, int* height)
+{
+    if (!inbuf || size == 0 || scale <= 0 || !width || !height)
+        return -1;
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    my_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr.pub);
+    jerr.pub.error_exit = my_error_exit;
+    if (setjmp(jerr.setjmp_buffer)) {
+        jpeg_destroy_decompress(&cinfo);
+        return -1;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, inbuf, size);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = static_cast<unsigned int>(scale);
+    jpeg_calc_output_dimensions(&cinfo);
+    *width = static_cast<int>(cinfo.output_width);
+    *height = static_cast<int>(cinfo.output_height);
+    jpeg_destroy_decompress(&cinfo);
+    return 0;
+}

@@ -21,4 +21,15 @@
 int jpeg_decompress(unsigned char* inbuf, unsigned int size, int scale, unsigned char* outbuf, int* width,
                     int* height, int outbufLen);
 
+/*
+ * Reads only the header of the JPEG image of size bytes at inbuf and stores
+ * in *width and *height the size jpeg_decompress would decode it to at the
+ * same scale, so that a caller can size outbuf by the frame itself rather
+ * than by what the stream announced (cameras pad 1080 to 1088 rows).
+ *
+ * Any thread. Returns 0, or -1 for a missing argument or a header that does
+ * not parse.
+ */
+int jpeg_scaled_size(const unsigned char* inbuf, unsigned int size, int scale, int* width, int* height);
+
 #endif // TAVIK_COMPRESS_H

@@ -32,6 +32,11 @@ namespace {
 // A null buffer of this length is the library's report of a lost camera.
 constexpr unsigned long kCameraLostLength = 19;
 
+// Large frames are decoded at 1/kQuarterScale of their width and height.
+constexpr int kQuarterScale = 4;
+// No camera makes frames beyond this; a header claiming more is refused.
+constexpr unsigned long long kMaxFramePixels = 64ULL * 1024 * 1024;
+
 // QMutex hands over through Qt's own code when the other thread holds it, and
 // ThreadSanitizer does not see inside Qt: these tell it what the lock orders,
 // so that a ThreadSanitizer build reports only true races. No-ops otherwise.
@@ -67,15 +72,22 @@ public:
     QueueLock& operator=(const QueueLock&) = delete;
 };
 
-// Capture thread, mutex held: saves the requested photo from data and relays
-// its path to the GUI. The request is consumed whatever the outcome.
+// Capture thread: takes a pending photo request for the frame in hand. It is
+// taken before the save, not cleared after it: a click while this photo is
+// written asks for the next frame. Clicks before one frame make one photo.
+bool takePhotoRequest()
+{
+    return g_currentInfo.isTakePhoto.exchange(false);
+}
+
+// Capture thread, mutex held: saves the photo from data and relays its path
+// to the GUI. The request was already taken with the frame.
 void servePhotoRequest(unsigned char* data, int len)
 {
     if (!g_camera)
         return;
     const QString name = g_camera->onSavePic(data, len);
     Widget::instance()->setSavePic(name);
-    g_currentInfo.isTakePhoto = false;
 }
 
 // Capture thread, mutex held. Fills frame from a packed YUYV buffer; false
@@ -93,7 +105,7 @@ bool convertYuyvFrame(unsigned char* buffer, unsigned long len, RGBdata& frame)
         return false;
     convert_yuv_to_rgb_buffer(buffer, frame.m_data, static_cast<unsigned int>(w), static_cast<unsigned int>(h));
     frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
-    if (g_currentInfo.isTakePhoto)
+    if (takePhotoRequest())
         servePhotoRequest(frame.m_data, static_cast<int>(n));
     return true;
 }
@@ -102,8 +114,6 @@ bool convertYuyvFrame(unsigned char* buffer, unsigned long len, RGBdata& frame)
 // JPEG (straightened first when deskew is on), before anything is decoded.
 void serveJpegPhotoRequest(unsigned char* buffer, unsigned long len)
 {
-    if (!g_currentInfo.isTakePhoto)
-        return;
     if (flag && cac_func_fcrop) {
         unsigned char* page = nullptr;
         int pageLen = 0;
@@ -138,17 +148,20 @@ bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
 {
     if (buffer[0] != 0xFF || buffer[1] != 0xD8)
         return false;
-    // Room for the quarter-scale picture of a frame of the stream's size (libjpeg
-    // rounds up); a bigger picture fails the decode instead of overrunning.
-    const size_t n = static_cast<size_t>((g_stream.width + 3) / 4) * static_cast<size_t>((g_stream.height + 3) / 4) * 3;
-    if (n == 0)
+    // Sized by the frame's own header, not the stream's size: cameras send
+    // 1920x1088 frames on a 1920x1080 stream. The header may claim anything,
+    // so the picture is capped like every other one the program reads.
+    int w = 0;
+    int h = 0;
+    if (jpeg_scaled_size(buffer, static_cast<unsigned int>(len), kQuarterScale, &w, &h) == -1 || w <= 0 || h <= 0)
+        return false;
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h) * 3;
+    if (static_cast<unsigned long long>(w) * h * kQuarterScale * kQuarterScale > kMaxFramePixels)
         return false;
     frame.m_data = static_cast<unsigned char*>(malloc(n));
     if (!frame.m_data)
         return false;
-    int w = 0;
-    int h = 0;
-    if (jpeg_decompress(buffer, static_cast<unsigned int>(len), 4, frame.m_data, &w, &h, static_cast<int>(n)) == -1) {
+    if (jpeg_decompress(buffer, static_cast<unsigned int>(len), kQuarterScale, frame.m_data, &w, &h, static_cast<int>(n)) == -1) {
         free(frame.m_data);
         frame.m_data = nullptr;
         return false;
@@ -189,7 +202,8 @@ void setRgbData(unsigned char* buffer, unsigned long len)
             if (!convertYuyvFrame(buffer, len, frame))
                 return;
         } else {
-            serveJpegPhotoRequest(buffer, len);
+            if (takePhotoRequest())
+                serveJpegPhotoRequest(buffer, len);
             if (g_stream.frmsize() < kQuarterScalePixels)
                 decodeSmallJpeg(buffer, len, frame);
             else if (!decodeLargeJpeg(buffer, len, frame))
