@@ -3,6 +3,7 @@
 #include "savefilecommit.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -19,17 +20,20 @@ QString outputName(const QString& folder, const QDateTime& when)
            QStringLiteral(".pdf");
 }
 
-static bool fail(const QString& path, const QString& reason)
+static bool fail(const QString& path, const QString& reason, SaveProblem cause, SaveProblem* problem)
 {
     qDebug().noquote() << "PDF not written:" << path << "-" << reason;
+    if (problem)
+        *problem = cause;
     return false;
 }
 
-bool compose(const QStringList& pictures, const QString& outPath)
+bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* problem)
 {
+    const QString folder = QFileInfo(outPath).path();
     QSaveFile file(outPath);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(outPath, file.errorString());
+        return fail(outPath, file.errorString(), SaveProblems::diagnose(folder), problem);
     {
         QPdfWriter writer(&file);
         writer.setPageSize(QPageSize(QPageSize::A4));
@@ -40,7 +44,7 @@ bool compose(const QStringList& pictures, const QString& outPath)
         QPainter painter;
         if (!painter.begin(&writer)) {
             file.cancelWriting();
-            return fail(outPath, QStringLiteral("cannot start painting"));
+            return fail(outPath, QStringLiteral("cannot start painting"), SaveProblem::WriteFailed, problem);
         }
         // Viewers smooth the picture when they scale it to the page.
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -58,8 +62,11 @@ bool compose(const QStringList& pictures, const QString& outPath)
         }
         painter.end();
     }
-    if (!commitWhole(file))
-        return fail(outPath, file.errorString());
+    SaveProblem cause = SaveProblem::None;
+    if (!commitWhole(file, &cause))
+        return fail(outPath, file.errorString(), cause, problem);
+    if (problem)
+        *problem = SaveProblem::None;
     return true;
 }
 

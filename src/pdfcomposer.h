@@ -7,6 +7,8 @@
 #ifndef TAVIK_PDFCOMPOSER_H
 #define TAVIK_PDFCOMPOSER_H
 
+#include "saveproblem.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -22,8 +24,9 @@ QString outputName(const QString& folder, const QDateTime& when);
 // no page; with none loadable the document holds one empty page. One picture
 // is in memory at a time. The document goes to a temporary file renamed into
 // place when complete, so outPath never holds a partial document.
-// Returns false, with one debug line, when the file cannot be written.
-bool compose(const QStringList& pictures, const QString& outPath);
+// Returns false, with one debug line, when the file cannot be written, and
+// the cause in *problem when given.
+bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* problem = nullptr);
 
 } // namespace PdfComposer
 

@@ -41,27 +41,58 @@ QImage rotated(const QImage& image, int angle)
     return image.transformed(turn, Qt::SmoothTransformation);
 }
 
-static bool fail(const QString& path, const QString& reason)
+QString portableName(const QString& path)
 {
-    qDebug().noquote() << "photo not saved:" << path << "-" << reason;
+    const int cut = path.lastIndexOf(QLatin1Char('/')) + 1;
+    return path.left(cut) + path.mid(cut).replace(QLatin1Char(':'), QLatin1Char('-'));
+}
+
+static bool fail(const QString& path, SaveProblem cause, const QString& detail, SaveProblem* problem)
+{
+    if (cause == SaveProblem::NameRefused)
+        qDebug().noquote() << "photo name refused by the folder's file system:" << path << "- saving without ':'";
+    else
+        qDebug().noquote() << "photo not saved:" << path << "-" << detail;
+    if (problem)
+        *problem = cause;
     return false;
 }
 
-bool save(const QImage& image, const QString& path)
+bool save(const QImage& image, const QString& path, SaveProblem* problem)
 {
     if (image.isNull())
-        return fail(path, QStringLiteral("no picture (frame did not decode)"));
+        return fail(path, SaveProblem::NoPicture, QStringLiteral("no picture (frame did not decode)"), problem);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(path, file.errorString());
+    if (!file.open(QIODevice::WriteOnly)) {
+        const QFileInfo info(path);
+        return fail(path, SaveProblems::diagnose(info.path(), info.fileName()), file.errorString(), problem);
+    }
     QImageWriter writer(&file, QFileInfo(path).suffix().toLower().toLatin1());
     if (!writer.write(image)) {
+        const SaveProblem cause = SaveProblems::diagnose(QFileInfo(path).path());
         file.cancelWriting();
-        return fail(path, writer.errorString());
+        return fail(path, cause, writer.errorString(), problem);
     }
-    if (!commitWhole(file))
-        return fail(path, file.errorString());
+    SaveProblem cause = SaveProblem::None;
+    if (!commitWhole(file, &cause))
+        return fail(path, cause, file.errorString(), problem);
+    if (problem)
+        *problem = SaveProblem::None;
     return true;
+}
+
+SaveProblem saveStamped(const QImage& image, const QString& folder, int picIndex, const QDateTime& when,
+                        QString* savedPath)
+{
+    QString path = fileName(folder, picIndex, when);
+    SaveProblem problem = SaveProblem::None;
+    if (!save(image, path, &problem) && problem == SaveProblem::NameRefused) {
+        path = portableName(path);
+        save(image, path, &problem);
+    }
+    if (savedPath)
+        *savedPath = path;
+    return problem;
 }
 
 } // namespace PhotoFile

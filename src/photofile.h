@@ -7,6 +7,8 @@
 #ifndef TAVIK_PHOTOFILE_H
 #define TAVIK_PHOTOFILE_H
 
+#include "saveproblem.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
@@ -24,11 +26,23 @@ QString fileName(const QString& folder, int picIndex, const QDateTime& when);
 // 0 returns the image unchanged.
 QImage rotated(const QImage& image, int angle);
 
+// The name a folder that refuses ':' gets instead: the same stamp with each
+// ':' of the file-name part replaced by '-' (2026-12-05_22-01-26.5.jpg).
+QString portableName(const QString& path);
+
 // Writes image to path in the format of its suffix at the writer's default
 // quality, through a temporary file renamed into place when complete: a
 // failure never leaves a file (partial or not) under path.
-// Returns false, with one debug line naming the file and the reason.
-bool save(const QImage& image, const QString& path);
+// Returns false, with one debug line naming the file and the reason, and the
+// cause in *problem when given.
+bool save(const QImage& image, const QString& path, SaveProblem* problem = nullptr);
+
+// Saves a photo under fileName(folder, picIndex, when); where the folder's
+// file system refuses that name (NTFS or exFAT drives refuse ':'), under its
+// portableName instead. *savedPath is the name written, or the one meant
+// when nothing could be.
+SaveProblem saveStamped(const QImage& image, const QString& folder, int picIndex, const QDateTime& when,
+                        QString* savedPath);
 
 } // namespace PhotoFile
 
