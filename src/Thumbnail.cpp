@@ -2,6 +2,7 @@
 
 #include "desktopopener.h"
 
+#include <QAction>
 #include <QCursor>
 #include <QDir>
 #include <QDebug>
@@ -19,7 +20,6 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <memory>
 
 // The strip lives in a static library: without this reference the linker
@@ -223,10 +223,29 @@ void Thumbnail::onFileChanged(const QString& path)
 
 // ---- commands
 
+Thumbnail::Targets Thumbnail::liveTargets() const
+{
+    Targets targets;
+    for (QListWidgetItem* selected : m_pListWidgetImage->selectedItems())
+        targets.selected << selected->data(Qt::UserRole).toString();
+    targets.all = GetFilePaths();
+    if (const QListWidgetItem* current = m_pListWidgetImage->currentItem())
+        targets.current = current->data(Qt::UserRole).toString();
+    return targets;
+}
+
+Thumbnail::Targets Thumbnail::targetsOfCommand()
+{
+    // The menu is not modal: the list may have changed since it opened.
+    const auto* action = qobject_cast<const QAction*>(sender());
+    return action && action->parent() == m_pMenu ? m_menuTargets : liveTargets();
+}
+
 void Thumbnail::onPopupCustomMenu(const QPoint& pos)
 {
     Q_UNUSED(pos); // the menu opens at the cursor, wherever the request came from
     m_pMenu->clear();
+    m_menuTargets = liveTargets();
     const int n = m_pListWidgetImage->count();
     if (n > 0 && m_pListWidgetImage->selectedItems().isEmpty()) {
         m_pMenu->addAction(tr("Clear"), this, SLOT(onClear()), QKeySequence());
@@ -269,25 +288,41 @@ void Thumbnail::onItemDoubleClicked(QListWidgetItem* item)
 
 void Thumbnail::onDelete()
 {
-    QList<int> rows;
-    for (QListWidgetItem* selected : m_pListWidgetImage->selectedItems())
-        rows << m_pListWidgetImage->row(selected);
-    // From the bottom up, so that the rows still to take keep their numbers.
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    // Without the data folder, QFile::moveToTrash would fall back to a
-    // "files" folder relative to the working directory.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    for (int r : rows) {
-        const QString path = takeRow(r);
-        if (QFileInfo::exists(path) && !QFile::moveToTrash(path))
+    const QStringList paths = targetsOfCommand().selected;
+    // Where the home trash cannot be made, QFile::moveToTrash moves the file
+    // into a "files" folder under the working directory and reports success:
+    // refuse rather than hide a photo there.
+    const QString homeTrash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              QStringLiteral("/Trash");
+    const bool trashReady = QDir::isAbsolutePath(homeTrash) && QDir().mkpath(homeTrash + QStringLiteral("/files")) &&
+                            QDir().mkpath(homeTrash + QStringLiteral("/info"));
+    QString failure;
+    for (const QString& path : paths) {
+        // An item gone since the menu opened is not looked for elsewhere.
+        const int row = GetIndex(path);
+        if (row == -1)
+            continue;
+        // The item goes only once its file has: a photo must not vanish from
+        // the strip while it stays on disk.
+        if (QFileInfo::exists(path) && (!trashReady || !QFile::moveToTrash(path))) {
+            const bool writable = QFileInfo(QFileInfo(path).path()).isWritable();
             qDebug().noquote() << "Thumbnail: cannot move to trash:" << path;
+            failure = writable ? tr("无法删除：该位置没有回收站") : tr("无法删除：文件夹不可写");
+            continue;
+        }
+        takeRow(row);
     }
+    if (!failure.isEmpty())
+        emit commandFailed(failure);
 }
 
 void Thumbnail::onClear()
 {
-    while (m_pListWidgetImage->count() > 0)
-        takeRow(m_pListWidgetImage->count() - 1);
+    for (const QString& path : targetsOfCommand().all) {
+        const int row = GetIndex(path);
+        if (row != -1)
+            takeRow(row);
+    }
 }
 
 void Thumbnail::onAddImage()
@@ -324,10 +359,12 @@ void Thumbnail::onMoveDown()
     moveCurrent(+1);
 }
 
-// The item keeps its path, so its file stays watched.
+// Moves the item that was current when the command was asked for; the item
+// keeps its path, so its file stays watched.
 void Thumbnail::moveCurrent(int step)
 {
-    const int from = m_pListWidgetImage->currentRow();
+    const QString current = targetsOfCommand().current;
+    const int from = current.isEmpty() ? -1 : GetIndex(current);
     const int to = from + step;
     if (from < 0 || to < 0 || to >= m_pListWidgetImage->count())
         return;

@@ -8,6 +8,10 @@
  * (to the desktop's trash) or RemoveItem(row, true). Every removal also stops
  * watching the file.
  *
+ * The menu's commands act on the items that were selected (and current) when
+ * the menu opened, found again by path: a photo that arrives while the menu
+ * is open becomes the current item, and must not be what "Delete" takes.
+ *
  * A widget holding a title label above its icon list (object name
  * "ListWidgetImage"), which owns the items. Its constructor registers the
  * gallery's resources (":/Pdf.png").
@@ -58,6 +62,11 @@ public:
     bool RemoveItem(int itemIndex, bool isDel);
     int Count() const;
 
+signals:
+    // A command could not do what was asked (a file stayed where it was);
+    // message says so in the window's words, e.g. "无法删除：该位置没有回收站".
+    void commandFailed(const QString& message);
+
 public slots:
     void onPopupCustomMenu(const QPoint& pos);
     void onOpen();
@@ -76,10 +85,23 @@ protected:
     virtual QStringList chooseImageFiles();
 
 private:
+    // What a command acts on: paths, so that rows moved or taken meanwhile
+    // are found again or skipped.
+    struct Targets {
+        QStringList selected;
+        QStringList all;
+        QString current;
+    };
+    // The list as it is now.
+    Targets liveTargets() const;
+    // The menu's targets when a command runs from its action, else live ones.
+    Targets targetsOfCommand();
+
     // Takes row out of the list and the watcher, deleting the item.
     QString takeRow(int row);
     void moveCurrent(int step);
 
+    Targets m_menuTargets; // taken when the menu opened
     QLabel* m_pLabelTitle;
     QListWidget* m_pListWidgetImage;
     QMenu* m_pMenu;

@@ -164,6 +164,62 @@ private slots:
         QVERIFY(QFile::exists(files.at(1)));
     }
 
+    // a, b, c listed, b selected and current when the menu opens; then d
+    // arrives (a new photo: it becomes the current and only selected item)
+    // or b's file vanishes before the command is chosen.
+    void menuCommand_actsOnWhatWasSelectedWhenItOpened_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("bVanishes");
+        QTest::addColumn<QString>("after"); // the strip's files, in order
+        QTest::addColumn<QString>("trashed");
+        QTest::newRow("Delete") << "Delete" << false << "acd" << "b";
+        QTest::newRow("Delete, b gone meanwhile") << "Delete" << true << "acd" << "";
+        QTest::newRow("Move up") << "Move up" << false << "bacd" << "";
+        QTest::newRow("Move down") << "Move down" << false << "acbd" << "";
+        QTest::newRow("Move up, b gone meanwhile") << "Move up" << true << "acd" << "";
+        QTest::newRow("Clear") << "Clear" << false << "d" << "";
+    }
+    void menuCommand_actsOnWhatWasSelectedWhenItOpened()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, bVanishes);
+        QFETCH(QString, after);
+        QFETCH(QString, trashed);
+        QTemporaryDir dir;
+        QDir(m_dir.filePath(QStringLiteral("data"))).removeRecursively();
+        const auto file = [&](QChar name) { return dir.filePath(QStringLiteral("%1.png").arg(name)); };
+        Thumbnail strip;
+        for (QChar name : QStringLiteral("abcd")) {
+            QImage picture(QSize(4, 2), QImage::Format_RGB32);
+            picture.fill(Qt::red);
+            QVERIFY(picture.save(file(name)));
+        }
+        for (QChar name : QStringLiteral("abc"))
+            QVERIFY(strip.AddImage(file(name), -1));
+        iconList(strip)->setCurrentRow(1);
+        strip.onPopupCustomMenu(QPoint());
+        auto* menu = strip.findChild<QMenu*>();
+        QVERIFY(strip.AddImage(file('d'), -1));
+        if (bVanishes) {
+            QVERIFY(QFile::remove(file('b')));
+            QTRY_COMPARE(strip.Count(), 3); // the watcher took b
+        }
+        const QList<QAction*> actions = menu->actions();
+        const auto chosen = std::find_if(actions.begin(), actions.end(), [&](QAction* a) { return a->text() == command; });
+        QVERIFY(chosen != actions.end());
+        menu->hide();
+        (*chosen)->trigger();
+        QStringList expected;
+        for (QChar name : after)
+            expected << file(name);
+        QCOMPARE(strip.GetFilePaths(), expected);
+        for (QChar name : QStringLiteral("abcd"))
+            QCOMPARE(QFile::exists(file(name)), !trashed.contains(name) && !(name == 'b' && bVanishes));
+        const QString trash = m_dir.filePath(QStringLiteral("data/Trash/files/"));
+        QCOMPARE(QDir(trash).entryList(QDir::Files), trashed.isEmpty() ? QStringList() : QStringList{trashed + ".png"});
+    }
+
     void addImage_insertsAfterCurrentRowInDialogOrder_data()
     {
         QTest::addColumn<int>("current");
