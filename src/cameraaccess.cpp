@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
@@ -12,6 +13,10 @@ namespace {
 const char* const kNoCameraHint = QT_TRANSLATE_NOOP("Dialog", "未找到摄像头，请连接后点击“初始化摄像头数据”");
 const char* const kNoPermissionHint = QT_TRANSLATE_NOOP(
     "Dialog", "已发现摄像头，但当前用户无权打开。<br/>请把用户加入“video”组（sudo usermod -aG video 用户名），然后重新登录。");
+const char* const kOpenFailedHint = QT_TRANSLATE_NOOP(
+    "Dialog", "摄像头无法打开。<br/>它可能正被其他程序使用：请关闭那个程序，或重新插拔摄像头。");
+
+QString g_deviceFolder = QStringLiteral("/dev");
 
 } // namespace
 
@@ -39,6 +44,23 @@ NodeState nodeState(const QString& devDir, const OpenCheck& mayOpen)
 QString emptyListHint(NodeState state)
 {
     return QCoreApplication::translate("Dialog", state == NodeState::NoPermission ? kNoPermissionHint : kNoCameraHint);
+}
+
+QString openFailedHint(const QString& devicePath, const OpenCheck& mayOpen)
+{
+    // Only a node on disk can lack permission; the virtual camera has none.
+    const bool refused = QFileInfo::exists(devicePath) && !mayOpen(devicePath);
+    return QCoreApplication::translate("Dialog", refused ? kNoPermissionHint : kOpenFailedHint);
+}
+
+QString deviceFolder()
+{
+    return g_deviceFolder;
+}
+
+void setDeviceFolder(const QString& folder)
+{
+    g_deviceFolder = folder;
 }
 
 } // namespace CameraAccess

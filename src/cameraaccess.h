@@ -32,6 +32,16 @@ NodeState nodeState(const QString& devDir, const OpenCheck& mayOpen = mayOpenFor
 // fix for NoPermission, otherwise the plea to connect a camera.
 QString emptyListHint(NodeState state);
 
+// The preview's text for a listed camera that did not open or start: the
+// permission text where the user may not open its node, otherwise a line
+// that the camera could not be opened.
+QString openFailedHint(const QString& devicePath, const OpenCheck& mayOpen = mayOpenForCapture);
+
+// The folder holding the video nodes: "/dev". Tests point it at a folder of
+// their own (GUI thread, before the camera panel is made).
+QString deviceFolder();
+void setDeviceFolder(const QString& folder);
+
 } // namespace CameraAccess
 
 #endif // TAVIK_CAMERAACCESS_H

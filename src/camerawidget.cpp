@@ -1,10 +1,13 @@
 #include "camerawidget.h"
 
 #include "cameraaccess.h"
+#include "cameranodewatcher.h"
 #include "framepipeline.h"
 #include "imageprocloader.h"
+#include "noticebanner.h"
 #include "pdfcomposer.h"
 #include "photofile.h"
+#include "settingscolumn.h"
 #include "ui_dialog.h"
 
 #include <QButtonGroup>
@@ -32,6 +35,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->setupUi(this);
     ui->formLayout->setVerticalSpacing(10);
     ui->pushButton_iccard->hide();
+    SettingsColumn::fitToCaptions(ui->formLayout);
 
     groupButton1 = new QButtonGroup(this);
     groupButton1->addButton(ui->radioButton_noRotate, 0);
@@ -85,6 +89,14 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->OpenVideo->hide();
     ui->closeCamera->hide();
 
+    // Failures show over the preview for a few seconds, never in a box.
+    m_notice = new NoticeBanner(ui->label);
+    connect(this, &cameraWidget::signal_photoNotSaved, m_notice, &NoticeBanner::showNotice);
+    connect(ui->listWidget, &Thumbnail::commandFailed, m_notice, &NoticeBanner::showNotice);
+    // While no camera is listed, one plugged in starts without a click.
+    m_nodeWatcher = new CameraNodeWatcher(CameraAccess::deviceFolder(), this);
+    connect(m_nodeWatcher, &CameraNodeWatcher::nodesChanged, this, &cameraWidget::initAllWidgetData);
+
     // Everything the capture thread relies on is in place before the first
     // camera opens: the coordinator's connections, g_camera and the library.
     connect(Widget::instance(), SIGNAL(onWidgetTypeChange(Widget::Type,Widget::Type,QString)),
@@ -116,6 +128,10 @@ void cameraWidget::initAllWidgetData()
         if (ui->comboBox_devName->count() == 0)
             showNoCameraHint();
     }
+    if (ui->comboBox_devName->count() == 0)
+        m_nodeWatcher->start();
+    else
+        m_nodeWatcher->stop();
 }
 
 void cameraWidget::changeIcWidget()
@@ -153,9 +169,14 @@ void cameraWidget::initDataByVideo()
     initDataFlag = true;
 }
 
+void cameraWidget::showOpenFailedHint()
+{
+    ui->label->setText(CameraAccess::openFailedHint(ui->comboBox_devName->currentText()));
+}
+
 void cameraWidget::showNoCameraHint()
 {
-    const CameraAccess::NodeState state = CameraAccess::nodeState(QStringLiteral("/dev"));
+    const CameraAccess::NodeState state = CameraAccess::nodeState(CameraAccess::deviceFolder());
     if (state == CameraAccess::NodeState::NoPermission)
         puts("video nodes present but none may be opened: user not in group video");
     ui->label->setText(CameraAccess::emptyListHint(state));
@@ -270,6 +291,8 @@ void cameraWidget::ChangeDevHandle()
 
 void cameraWidget::deinitAllData()
 {
+    // A camera plugged back in while the warning is up must count as new.
+    m_nodeWatcher->markBaseline();
     QMessageBox::warning(this, QStringLiteral("警告"), QStringLiteral("摄像头已拔出"), QMessageBox::Ok, QMessageBox::NoButton);
     initDataFlag = false;
     ui->comboBox_devName->clear();
@@ -277,6 +300,7 @@ void cameraWidget::deinitAllData()
     ui->comboBox_FrmSize->clear();
     deinitVideoData();
     showNoCameraHint();
+    m_nodeWatcher->start();
 }
 
 void cameraWidget::onChangeSubText()
@@ -304,6 +328,7 @@ void cameraWidget::openVideo()
     if (m_openFd < 0) {
         qDebug() << "open error !";
         m_openFd = -1;
+        showOpenFailedHint();
         return;
     }
     const int width = g_currentInfo.g_width;
@@ -311,6 +336,7 @@ void cameraWidget::openVideo()
     if (Video_SetParam(m_openFd, formatName.toUtf8().constData(), width, height) == -1) {
         Video_Close(m_openFd);
         m_openFd = -1;
+        showOpenFailedHint();
         return;
     }
     setStreamParameters(formatName, width, height);
@@ -368,7 +394,6 @@ void cameraWidget::TakePhoto()
 
 QString cameraWidget::onSavePic(unsigned char* pixData, int len)
 {
-    const QString fileName = PhotoFile::fileName(saveFolder(), picIndex, QDateTime::currentDateTime());
     QImage picture;
     if (g_stream.isYuyv()) {
         const int w = g_stream.width;
@@ -379,7 +404,11 @@ QString cameraWidget::onSavePic(unsigned char* pixData, int len)
         picture.loadFromData(pixData, len);
     }
     // A frame that does not decode is refused, and logged, by the save.
-    PhotoFile::save(PhotoFile::rotated(picture, m_rotateAngle), fileName);
+    QString fileName;
+    const SaveProblem problem = PhotoFile::saveStamped(PhotoFile::rotated(picture, m_rotateAngle), saveFolder(),
+                                                       picIndex, QDateTime::currentDateTime(), &fileName);
+    if (problem != SaveProblem::None)
+        emit signal_photoNotSaved(QCoreApplication::translate("Dialog", "照片未保存：") + SaveProblems::describe(problem));
     return fileName;
 }
 
@@ -427,8 +456,11 @@ void cameraWidget::OnMakePdf()
     if (pictures.isEmpty())
         return;
     const QString outputName = PdfComposer::outputName(ui->lineEdit->text(), QDateTime::currentDateTime());
-    if (!PdfComposer::compose(pictures, outputName))
+    SaveProblem problem = SaveProblem::None;
+    if (!PdfComposer::compose(pictures, outputName, &problem)) {
+        m_notice->showNotice(QCoreApplication::translate("Dialog", "PDF未保存：") + SaveProblems::describe(problem));
         return;
+    }
     QPixmap icon(QStringLiteral(":/Pdf.png"));
     ui->listWidget->AddImage(icon, outputName, -1);
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("保存PDF成功\n图片路径:") + outputName,

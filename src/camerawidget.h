@@ -11,6 +11,8 @@
 #include <atomic>
 #include <memory>
 
+class CameraNodeWatcher;
+class NoticeBanner;
 class QButtonGroup;
 class QTimer;
 
@@ -46,6 +48,9 @@ public:
 
 signals:
     void signal_videoError(bool cleanData);
+    // Capture thread: a photo could not be written; message says why. Reaches
+    // the notice over the preview queued.
+    void signal_photoNotSaved(const QString& message);
 
 public slots:
     void initAllWidgetData();
@@ -82,6 +87,8 @@ private:
     // GUI thread: says in the preview why no camera is listed (none plugged
     // in, or cameras the user may not open) and what to do.
     void showNoCameraHint();
+    // GUI thread: the listed camera did not open or start; says why.
+    void showOpenFailedHint();
     VideoDeviceData* currentDevice() const;
 
     int m_openFd = -1;
@@ -93,6 +100,9 @@ private:
     QTimer* changeResTimer = nullptr;
     QButtonGroup* groupButton1 = nullptr;
     std::unique_ptr<Ui::Dialog> ui;
+
+    NoticeBanner* m_notice = nullptr;           // Qt child of the preview label
+    CameraNodeWatcher* m_nodeWatcher = nullptr; // Qt child; watches while no camera is listed
 
     // Guards m_saveFolder, the copy of lineEdit's text the capture thread reads.
     mutable QMutex m_saveFolderLock;

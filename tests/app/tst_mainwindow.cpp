@@ -5,12 +5,15 @@
 // and the switch to the ID-card panel and back (camera loss:
 // tests/faults/tst_camerafaults.cpp).
 #include "Thumbnail.h"
+#include "cameraaccess.h"
 #include "idcardwidget.h"
 #include "mainwidget.h"
 #include "testsupport.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -51,6 +54,7 @@ class MainWindowTest : public QObject
     idcardwidget* m_idcard = nullptr;
     Thumbnail* m_strip = nullptr;
     QTemporaryDir m_dir;
+    QTemporaryDir m_devDir; // the device folder the panel watches
 
     template <typename T> T* child(const char* name) { return m_window->findChild<T*>(QLatin1String(name)); }
     QStringList filesOnDisk() const { return QDir(m_dir.path()).entryList(QDir::Files, QDir::Name); }
@@ -71,6 +75,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         onlyVirtualCamera(false);
+        CameraAccess::setDeviceFolder(m_devDir.path());
         m_window = new MainWidget;
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -119,6 +124,8 @@ private slots:
         QTest::newRow("large without JPEG marker") << "JPEG" << QSize(1280, 720) << jpeg(1280, 720).mid(1) << QSize();
         QTest::newRow("921600 pixels: quarter scale") << "JPEG" << QSize(1280, 720) << jpeg(1280, 720) << QSize(320, 180);
         QTest::newRow("just under 921600 pixels: whole") << "JPEG" << QSize(1279, 720) << jpeg(1279, 720) << QSize(1279, 720);
+        // Cameras pad 1080 rows to 1088: the frame's own size counts.
+        QTest::newRow("1920*1088 frame on a 1920*1080 stream") << "JPEG" << QSize(1920, 1080) << jpeg(1920, 1088) << QSize(480, 272);
     }
 
     void frame_queuedAtStreamsDecodedSizeOrDropped()
@@ -238,10 +245,50 @@ private slots:
         QCOMPARE(m_strip->Count(), 1);
     }
 
+    void photoRequest_clickDuringSlowSave_asksForTheNextFrame()
+    {
+        setStreamParameters(QStringLiteral("JPEG"), 1920, 1080);
+        child<QComboBox>("comboBox_Pic")->setCurrentIndex(2); // PNG of noise: long to write
+        QImage noise(1920, 1080, QImage::Format_RGB32);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.bits()), int(noise.sizeInBytes() / 4));
+        const QByteArray frame = jpegOf(noise);
+        child<QPushButton>("TakePhoto")->click();
+        std::thread saving([&] { setRgbData(reinterpret_cast<unsigned char*>(const_cast<char*>(frame.constData())), frame.size()); });
+        const auto frameInHand = [] { // the handler holds the queue's lock for the whole frame
+            if (!mutex.tryLock())
+                return true;
+            mutex.unlock();
+            return false;
+        };
+        QVERIFY(QTest::qWaitFor(frameInHand, 5000));
+        QThread::msleep(100); // past taking the request, well inside the writing
+        const bool stillSaving = frameInHand();
+        child<QPushButton>("TakePhoto")->click();
+        saving.join();
+        QVERIFY2(stillSaving, "the save was over before the second click");
+        drain(m_panel);
+        feed(frame);
+        drain(m_panel);
+        QTRY_COMPARE(m_strip->Count(), 2);
+        QCOMPARE(filesOnDisk().size(), 2);
+    }
+
+    // With nothing listed the device folder is watched: a node that appears
+    // runs the enumeration, and the virtual camera stands in for the camera.
+    void cameraPluggedIn_whileNoneListed_startsPreviewWithoutClick()
+    {
+        QCOMPARE(child<QComboBox>("comboBox_devName")->count(), 0);
+        onlyVirtualCamera(true);
+        QFile node(m_devDir.filePath(QStringLiteral("video0")));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        node.close();
+        QVERIFY(waitForNewFrame());
+        QCOMPARE(child<QComboBox>("comboBox_devName")->currentText(), QStringLiteral(TAVIK_VIRTUAL_CAMERA_PATH));
+    }
+
     // Found by "初始化摄像头数据" with JPEG first: tests/faults/tst_camerafaults.cpp.
     void virtualCamera_yuyvOffersNoDeskew_refillsRunOnce_idCardPanelAndBack()
     {
-        onlyVirtualCamera(true);
         child<QPushButton>("pushButton_initData")->click();
         QVERIFY(!child<QCheckBox>("DeskImagecheck")->isHidden());
         child<QComboBox>("comboBox_PixelFormat")->setCurrentText(QStringLiteral("YUYV"));
@@ -270,6 +317,49 @@ private slots:
         QVERIFY(m_panel->isVisible() && m_idcard->isHidden());
         QCOMPARE(Widget::instance()->currentWidgetType(), Widget::T_camare);
         QVERIFY(waitForNewFrame());
+    }
+
+    void listedCamera_thatWillNotOpen_saysSoInThePreview()
+    {
+        QMetaObject::invokeMethod(m_panel, "closeVieo", Q_ARG(bool, false));
+        TavikCam_VirtualUnplug(); // still listed, no longer there
+        QMetaObject::invokeMethod(m_panel, "openVideo");
+        QVERIFY2(child<QLabel>("label")->text().contains(QStringLiteral("摄像头无法打开")), qPrintable(child<QLabel>("label")->text()));
+        TavikCam_VirtualReplug();
+        QMetaObject::invokeMethod(m_panel, "openVideo");
+        QVERIFY(waitForNewFrame());
+    }
+
+    // Needs the virtual camera listed (the test above): its largest size is
+    // the widest text of the size box.
+    void rightColumn_everyCaptionWhole_atFirstSizeAndLarger_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::newRow("first size") << QSize(1249, 561);
+        QTest::newRow("wider") << QSize(1600, 700);
+        QTest::newRow("full HD screen") << QSize(1920, 1040);
+    }
+
+    void rightColumn_everyCaptionWhole_atFirstSizeAndLarger()
+    {
+        QFETCH(QSize, window);
+        child<QComboBox>("comboBox_FrmSize")->setCurrentText(QStringLiteral("3840*2160"));
+        QCOMPARE(child<QComboBox>("comboBox_FrmSize")->currentText(), QStringLiteral("3840*2160"));
+        m_window->resize(window);
+        QWidget* column = child<QWidget>("SetWidget");
+        column->layout()->activate();
+        QCoreApplication::processEvents();
+        for (QAbstractButton* button : column->findChildren<QAbstractButton*>()) {
+            if (button->isVisible())
+                QVERIFY2(button->width() >= button->sizeHint().width(),
+                         qPrintable(QStringLiteral("%1: %2 < %3").arg(button->text()).arg(button->width()).arg(button->sizeHint().width())));
+        }
+        for (QLabel* label : column->findChildren<QLabel*>()) {
+            const int needed = label->fontMetrics().horizontalAdvance(label->text());
+            QVERIFY2(label->contentsRect().width() >= needed,
+                     qPrintable(QStringLiteral("%1: %2 < %3").arg(label->text()).arg(label->contentsRect().width()).arg(needed)));
+        }
+        m_window->resize(1249, 561);
     }
 
     void cleanupTestCase()

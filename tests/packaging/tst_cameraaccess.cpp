@@ -73,6 +73,34 @@ private slots:
         QCOMPARE(hint.contains(QStringLiteral("重新登录")), namesGroupFix);
         QCOMPARE(hint.contains(QStringLiteral("初始化摄像头数据")), !namesGroupFix);
     }
+
+    // A listed camera that would not open: the group fix only where its node
+    // refuses the user, otherwise that it cannot be opened (busy, gone).
+    void openFailedHint_namesTheGroupFixOnlyForARefusedNode_data()
+    {
+        QTest::addColumn<QString>("permissions"); // of the node file; "-": no file (the virtual camera)
+        QTest::addColumn<bool>("namesGroupFix");
+        QTest::newRow("node refuses the user") << "" << true;
+        QTest::newRow("node the user may open (busy)") << "rw" << false;
+        QTest::newRow("no node on disk") << "-" << false;
+    }
+    void openFailedHint_namesTheGroupFixOnlyForARefusedNode()
+    {
+        QFETCH(QString, permissions);
+        QFETCH(bool, namesGroupFix);
+        QTemporaryDir dir;
+        const QString node = dir.filePath(QStringLiteral("video0"));
+        if (permissions != QLatin1String("-")) {
+            QFile file(node);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.close();
+            QVERIFY(file.setPermissions(permissions.isEmpty() ? QFileDevice::Permissions()
+                                                              : QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        }
+        const QString hint = CameraAccess::openFailedHint(node, ownerMayReadWrite);
+        QCOMPARE(hint.contains(QStringLiteral("“video”组")), namesGroupFix);
+        QCOMPARE(hint.contains(QStringLiteral("摄像头无法打开")), !namesGroupFix);
+    }
 };
 
 QTEST_GUILESS_MAIN(CameraAccessTest)

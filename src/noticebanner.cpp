@@ -1,0 +1,48 @@
+#include "noticebanner.h"
+
+#include <QEvent>
+#include <QTimer>
+
+NoticeBanner::NoticeBanner(QWidget* over)
+    : QLabel(over)
+    , m_hideTimer(new QTimer(this))
+{
+    setObjectName(QStringLiteral("label_notice"));
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignCenter);
+    setWordWrap(true);
+    // Readable over any picture: light text on a dark, half-clear band.
+    setStyleSheet(QStringLiteral("QLabel#label_notice { background-color: rgba(40, 40, 40, 215); color: white;"
+                                 " border-radius: 6px; padding: 8px 16px; }"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+    m_hideTimer->setSingleShot(true);
+    m_hideTimer->setInterval(kShownMs);
+    connect(m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+    over->installEventFilter(this);
+}
+
+void NoticeBanner::showNotice(const QString& text)
+{
+    setText(text);
+    place();
+    show();
+    raise();
+    m_hideTimer->start();
+}
+
+bool NoticeBanner::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parent() && event->type() == QEvent::Resize && isVisible())
+        place();
+    return QLabel::eventFilter(watched, event);
+}
+
+// Centred near the bottom of the preview, at most two thirds of its width.
+void NoticeBanner::place()
+{
+    const QWidget* over = parentWidget();
+    const int width = qMin(sizeHint().width(), over->width() * 2 / 3);
+    const int height = heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height();
+    setGeometry((over->width() - width) / 2, over->height() - height - 24, width, height);
+}
