@@ -38,11 +38,17 @@ bool NoticeBanner::eventFilter(QObject* watched, QEvent* event)
     return QLabel::eventFilter(watched, event);
 }
 
-// Centred near the bottom of the preview, at most two thirds of its width.
+// Centred near the bottom of the preview, on one line where it fits in two
+// thirds of the preview's width, wrapped otherwise.
 void NoticeBanner::place()
 {
     const QWidget* over = parentWidget();
-    const int width = qMin(sizeHint().width(), over->width() * 2 / 3);
+    // A wrapping label's size hint is a guess at a pleasing shape, which
+    // breaks even a short line: measure the line unwrapped.
+    setWordWrap(false);
+    const int oneLine = sizeHint().width();
+    setWordWrap(true);
+    const int width = qMin(oneLine, over->width() * 2 / 3);
     const int height = heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height();
     setGeometry((over->width() - width) / 2, over->height() - height - 24, width, height);
 }

@@ -178,6 +178,8 @@ private slots:
             const QStringList before = entriesOf(folder);
             LogCapture log;
             QCOMPARE(takePhoto(), QStringLiteral("照片未保存：") + reason);
+            QVERIFY2(notice()->contentsRect().width() >= notice()->fontMetrics().horizontalAdvance(notice()->text()),
+                     "a short notice shows on one line");
             QCOMPARE(makePdf(), QStringLiteral("PDF未保存：") + reason);
             QCOMPARE(log.countContaining(QStringLiteral("photo not saved")), 1);
             QCOMPARE(log.countContaining(QStringLiteral("PDF not written")), 1);
