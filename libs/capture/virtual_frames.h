@@ -22,6 +22,10 @@ public:
 std::unique_ptr<VirtualFrames> makeJpegFrames(std::unique_ptr<VirtualScene> scene);
 std::unique_ptr<VirtualFrames> makeYuyvFrames(std::unique_ptr<VirtualScene> scene);
 
+// Packed RGB rows to packed YUYV (BT.601, video range), two pixels a group.
+// Any thread.
+void rgbToYuyv(const unsigned char* rgb, int width, int rows, unsigned char* out);
+
 } // namespace tavik
 
 #endif

@@ -72,15 +72,19 @@ constexpr double kLinePitch = 0.032;
 constexpr double kLineInk = 0.013;
 constexpr int kLineCount = 22;
 
-std::vector<std::vector<Word>> layoutText()
+std::vector<std::vector<Word>> layoutText(unsigned layout)
 {
+    // Layout 0 is the camera's usual page; others also break paragraphs
+    // after other lines.
+    const int paragraph = 6 - static_cast<int>(layout % 3);
+    const unsigned salt = layout * 7919u;
     std::vector<std::vector<Word>> lines(kLineCount);
     for (int line = 0; line < kLineCount; ++line) {
-        const bool paragraphEnd = line % 6 == 5;
-        const double end = paragraphEnd ? 0.35 + (hashOf(line, 99) % 40) / 100.0 : 1.0 - kMarginU;
-        double u = kMarginU + (line % 6 == 0 ? 0.05 : 0.0);
+        const bool paragraphEnd = line % paragraph == paragraph - 1;
+        const double end = paragraphEnd ? 0.35 + (hashOf(line + salt, 99) % 40) / 100.0 : 1.0 - kMarginU;
+        double u = kMarginU + (line % paragraph == 0 ? 0.05 : 0.0);
         for (unsigned w = 0; u < end; ++w) {
-            double length = 0.03 + (hashOf(line, w) % 90) / 1000.0;
+            double length = 0.03 + (hashOf(line + salt, w) % 90) / 1000.0;
             lines[line].push_back({u, std::min(u + length, end)});
             u += length + 0.018;
         }
@@ -101,17 +105,32 @@ VirtualScene::VirtualScene(int width, int height, const std::string& imagePath)
     : m_width(width), m_height(height),
       m_rgb(static_cast<size_t>(width) * height * 3)
 {
-    // The band sits on the desk below the page and must not hold the last,
-    // possibly partial, 16-pixel row.
-    m_bandHeight = std::max(16, (height / 12) / 16 * 16);
-    m_bandTop = (height * 7 / 8) / 16 * 16;
-    const int lastFullRowEnd = (height / 16) * 16;
-    if (m_bandTop + m_bandHeight > lastFullRowEnd - 16)
-        m_bandTop = std::max(0, lastFullRowEnd - 16 - m_bandHeight);
+    placeBand();
     if (imagePath.empty() || !loadImage(imagePath)) {
         drawDesk();
-        drawPage();
+        drawPage(PageLook());
     }
+}
+
+VirtualScene::VirtualScene(int width, int height, const PageLook& look)
+    : m_width(width), m_height(height),
+      m_rgb(static_cast<size_t>(width) * height * 3)
+{
+    placeBand();
+    drawDesk();
+    if (look.present)
+        drawPage(look);
+}
+
+void VirtualScene::placeBand()
+{
+    // The band sits on the desk below the page and must not hold the last,
+    // possibly partial, 16-pixel row.
+    m_bandHeight = std::max(16, (m_height / 12) / 16 * 16);
+    m_bandTop = (m_height * 7 / 8) / 16 * 16;
+    const int lastFullRowEnd = (m_height / 16) * 16;
+    if (m_bandTop + m_bandHeight > lastFullRowEnd - 16)
+        m_bandTop = std::max(0, lastFullRowEnd - 16 - m_bandHeight);
 }
 
 void VirtualScene::drawDesk()
@@ -135,14 +154,14 @@ void VirtualScene::drawDesk()
     }
 }
 
-void VirtualScene::drawPage()
+void VirtualScene::drawPage(const PageLook& look)
 {
-    // An A4 sheet, its top edge farther from the lens, turned by 4 degrees.
+    // An A4 sheet, its top edge farther from the lens, turned a little.
     const double h = m_height;
-    const Point centre{m_width * 0.5, h * 0.44};
+    const Point centre{m_width * 0.5 + look.shiftX * h, h * (0.44 + look.shiftY)};
     const Point local[4] = {{-0.24 * h, -0.38 * h}, {0.24 * h, -0.38 * h},
                             {0.28 * h, 0.38 * h}, {-0.28 * h, 0.38 * h}};
-    const double angle = 4.0 * M_PI / 180.0;
+    const double angle = look.turnDegrees * M_PI / 180.0;
     Point quad[4];
     double minX = m_width, maxX = 0, minY = h, maxY = 0;
     for (int i = 0; i < 4; ++i) {
@@ -154,7 +173,7 @@ void VirtualScene::drawPage()
         maxY = std::max(maxY, quad[i].y);
     }
     const Homography toPage = Homography::squareToQuad(quad).inverse();
-    const std::vector<std::vector<Word>> text = layoutText();
+    const std::vector<std::vector<Word>> text = layoutText(look.layout);
     const int x0 = std::max(0, static_cast<int>(minX)), x1 = std::min(m_width - 1, static_cast<int>(maxX) + 1);
     const int y0 = std::max(0, static_cast<int>(minY)), y1 = std::min(m_height - 1, static_cast<int>(maxY) + 1);
     for (int y = y0; y <= y1; ++y) {

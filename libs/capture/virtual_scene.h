@@ -16,9 +16,21 @@ public:
     // Frames after which the marker's movement repeats.
     static constexpr int kVariants = 30;
 
+    // Which sheet lies on the desk, and how: layout 0 at no shift and 4
+    // degrees is the camera's usual page.
+    struct PageLook {
+        bool present = true;
+        unsigned layout = 0;     // picks the lengths of words and paragraphs
+        double shiftX = 0;       // in picture heights
+        double shiftY = 0;
+        double turnDegrees = 4;
+    };
+
     // imagePath may be empty; a file that cannot be read falls back to the
     // drawn desk (logged).
     VirtualScene(int width, int height, const std::string& imagePath);
+    // The drawn desk with the page look describes (none if !look.present).
+    VirtualScene(int width, int height, const PageLook& look);
 
     int width() const { return m_width; }
     int height() const { return m_height; }
@@ -32,7 +44,8 @@ public:
 
 private:
     void drawDesk();
-    void drawPage();
+    void placeBand();
+    void drawPage(const PageLook& look);
     bool loadImage(const std::string& path);
 
     int m_width;

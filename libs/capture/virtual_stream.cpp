@@ -2,6 +2,7 @@
 
 #include "camera_testing.h"
 #include "frame_damage.h"
+#include "scripted_frames.h"
 #include "virtual_camera.h"
 
 #include <chrono>
@@ -59,10 +60,30 @@ bool VirtualStream::buildFrames()
     return m_frames != nullptr;
 }
 
+// TAVIK_VIRTUAL_PAGES=n: the number of pages to lay, or -1 when unset or
+// not a count.
+static int scriptedPages()
+{
+    const char* value = std::getenv("TAVIK_VIRTUAL_PAGES");
+    if (!value || !*value)
+        return -1;
+    char* end = nullptr;
+    const long pages = std::strtol(value, &end, 10);
+    if (*end != '\0' || pages < 0 || pages > 10000) {
+        std::fprintf(stderr, "capture: TAVIK_VIRTUAL_PAGES=%s is not a page count, ignored\n", value);
+        return -1;
+    }
+    return static_cast<int>(pages);
+}
+
 void VirtualStream::run(FrameSink& sink)
 {
     using Clock = std::chrono::steady_clock;
-    if (!buildFrames()) {
+    const int pages = scriptedPages();
+    std::unique_ptr<ScriptedFrames> script;
+    if (pages >= 0)
+        script = std::make_unique<ScriptedFrames>(m_format, m_width, m_height, pages);
+    if (!script && !buildFrames()) {
         pollfd wake{sink.wakeFd(), POLLIN, 0};   // nothing to show: wait for the stop
         while (!sink.stopRequested() && poll(&wake, 1, 1000) == 0) {
         }
@@ -72,13 +93,17 @@ void VirtualStream::run(FrameSink& sink)
     const bool jpeg = m_format != "YUYV";
     FrameDamage damage;
     std::vector<unsigned char> frame;
-    auto due = Clock::now();
+    const auto start = Clock::now();
+    auto due = start;
     while (!sink.stopRequested()) {
         if (!virtualCameraPresent()) {
             sink.reportLossUntilStopped();
             return;
         }
-        if (m_frames->compose(static_cast<int>(m_frameNumber++ % VirtualScene::kVariants), frame)) {
+        const int variant = static_cast<int>(m_frameNumber++ % VirtualScene::kVariants);
+        const bool made = script ? script->compose(variant, std::chrono::duration<double>(Clock::now() - start).count(), frame)
+                                 : m_frames->compose(variant, frame);
+        if (made) {
             if (jpeg)
                 damage.apply(frame);
             sink.deliver(frame.data(), frame.size());

@@ -13,22 +13,6 @@ unsigned char clampByte(int v)
     return static_cast<unsigned char>(std::clamp(v, 0, 255));
 }
 
-// Packed RGB rows to packed YUYV (BT.601, video range), two pixels a group.
-void rgbToYuyv(const unsigned char* rgb, int width, int rows, unsigned char* out)
-{
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x + 1 < width; x += 2) {
-            const unsigned char* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
-            const int r0 = p[0], g0 = p[1], b0 = p[2], r1 = p[3], g1 = p[4], b1 = p[5];
-            const int r = (r0 + r1) / 2, g = (g0 + g1) / 2, b = (b0 + b1) / 2;
-            *out++ = clampByte(16 + ((66 * r0 + 129 * g0 + 25 * b0 + 128) >> 8));
-            *out++ = clampByte(128 + ((-38 * r - 74 * g + 112 * b + 128) >> 8));
-            *out++ = clampByte(16 + ((66 * r1 + 129 * g1 + 25 * b1 + 128) >> 8));
-            *out++ = clampByte(128 + ((112 * r - 94 * g - 18 * b + 128) >> 8));
-        }
-    }
-}
-
 class YuyvFrames : public VirtualFrames {
 public:
     explicit YuyvFrames(std::unique_ptr<VirtualScene> scene)
@@ -62,6 +46,21 @@ private:
 };
 
 } // namespace
+
+void rgbToYuyv(const unsigned char* rgb, int width, int rows, unsigned char* out)
+{
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x + 1 < width; x += 2) {
+            const unsigned char* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
+            const int r0 = p[0], g0 = p[1], b0 = p[2], r1 = p[3], g1 = p[4], b1 = p[5];
+            const int r = (r0 + r1) / 2, g = (g0 + g1) / 2, b = (b0 + b1) / 2;
+            *out++ = clampByte(16 + ((66 * r0 + 129 * g0 + 25 * b0 + 128) >> 8));
+            *out++ = clampByte(128 + ((-38 * r - 74 * g + 112 * b + 128) >> 8));
+            *out++ = clampByte(16 + ((66 * r1 + 129 * g1 + 25 * b1 + 128) >> 8));
+            *out++ = clampByte(128 + ((112 * r - 94 * g - 18 * b + 128) >> 8));
+        }
+    }
+}
 
 std::unique_ptr<VirtualFrames> makeYuyvFrames(std::unique_ptr<VirtualScene> scene)
 {
