@@ -1,7 +1,9 @@
 #include "camerawidget.h"
 
+#include "autocaptureswitch.h"
 #include "cameraaccess.h"
 #include "cameranodewatcher.h"
+#include "captureflash.h"
 #include "framepipeline.h"
 #include "imageprocloader.h"
 #include "noticebanner.h"
@@ -35,6 +37,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->setupUi(this);
     ui->formLayout->setVerticalSpacing(10);
     ui->pushButton_iccard->hide();
+    m_autoCapture = new AutoCaptureSwitch(ui->formLayout, this);
     SettingsColumn::fitToCaptions(ui->formLayout);
 
     groupButton1 = new QButtonGroup(this);
@@ -93,6 +96,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     m_notice = new NoticeBanner(ui->label);
     connect(this, &cameraWidget::signal_photoNotSaved, m_notice, &NoticeBanner::showNotice);
     connect(ui->listWidget, &Thumbnail::commandFailed, m_notice, &NoticeBanner::showNotice);
+    m_flash = new CaptureFlash(ui->label);
     // While no camera is listed, one plugged in starts without a click.
     m_nodeWatcher = new CameraNodeWatcher(CameraAccess::deviceFolder(), this);
     connect(m_nodeWatcher, &CameraNodeWatcher::nodesChanged, this, &cameraWidget::initAllWidgetData);
@@ -442,7 +446,8 @@ void cameraWidget::openDIr()
 
 void cameraWidget::onAddToListWidget(QString fileName)
 {
-    ui->listWidget->AddImage(fileName, -1);
+    if (ui->listWidget->AddImage(fileName, -1))
+        m_flash->flash();
 }
 
 void cameraWidget::on_pushButton_released()

@@ -11,7 +11,9 @@
 #include <atomic>
 #include <memory>
 
+class AutoCaptureSwitch;
 class CameraNodeWatcher;
+class CaptureFlash;
 class NoticeBanner;
 class QButtonGroup;
 class QTimer;
@@ -103,6 +105,8 @@ private:
 
     NoticeBanner* m_notice = nullptr;           // Qt child of the preview label
     CameraNodeWatcher* m_nodeWatcher = nullptr; // Qt child; watches while no camera is listed
+    AutoCaptureSwitch* m_autoCapture = nullptr; // Qt child; the "自动拍照" row
+    CaptureFlash* m_flash = nullptr;            // Qt child of the preview label
 
     // Guards m_saveFolder, the copy of lineEdit's text the capture thread reads.
     mutable QMutex m_saveFolderLock;

@@ -1,5 +1,6 @@
 #include "framepipeline.h"
 
+#include "autocapture.h"
 #include "camerawidget.h"
 #include "compress.h"
 #include "customInterface/parameter.h"
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <malloc.h>
+#include <vector>
 
 #if defined(__SANITIZE_THREAD__)
 #define TAVIK_TSAN 1
@@ -80,6 +82,19 @@ bool takePhotoRequest()
     return g_currentInfo.isTakePhoto.exchange(false);
 }
 
+// Capture thread, mutex held: hands-free capture asks for the next frame's
+// photo the way a click does.
+void watchScene(SceneWatcher::Thumb thumb, SceneWatcher::Page page, bool photoServed)
+{
+    if (AutoCapture::decide(std::move(thumb), page, photoServed, AutoCapture::clock()))
+        g_currentInfo.isTakePhoto = true;
+}
+
+SceneWatcher::Page pageVerdict(int found)
+{
+    return found > 0 ? SceneWatcher::Page::Present : SceneWatcher::Page::Absent;
+}
+
 // Capture thread, mutex held: saves the photo from data and relays its path
 // to the GUI. The request was already taken with the frame.
 void servePhotoRequest(unsigned char* data, int len)
@@ -105,8 +120,10 @@ bool convertYuyvFrame(unsigned char* buffer, unsigned long len, RGBdata& frame)
         return false;
     convert_yuv_to_rgb_buffer(buffer, frame.m_data, static_cast<unsigned int>(w), static_cast<unsigned int>(h));
     frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
-    if (takePhotoRequest())
+    const bool photo = takePhotoRequest();
+    if (photo)
         servePhotoRequest(frame.m_data, static_cast<int>(n));
+    watchScene(AutoCapture::sample(frame.m_data, w, h, w * 3), SceneWatcher::Page::Unknown, photo);
     return true;
 }
 
@@ -128,12 +145,14 @@ void serveJpegPhotoRequest(unsigned char* buffer, unsigned long len)
 // Capture thread, mutex held. Small JPEG frames: Qt decodes the whole frame
 // (with the outline drawn in by the library when deskew is on). A frame Qt
 // cannot decode is queued null, as the GUI copes with it.
-void decodeSmallJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
+// found: the library's page verdict (-1 with deskew off).
+void decodeSmallJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame, int* found)
 {
+    *found = -1;
     if (flag && cac_func_fLine) {
         unsigned char* outlined = nullptr;
         int outlinedLen = 0;
-        cac_func_fLine(buffer, static_cast<int>(len), 3, 2, &outlined, &outlinedLen);
+        *found = cac_func_fLine(buffer, static_cast<int>(len), 3, 2, &outlined, &outlinedLen);
         if (outlined)
             frame.m_image.loadFromData(outlined, outlinedLen);
         free(outlined);
@@ -144,7 +163,8 @@ void decodeSmallJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
 
 // Capture thread, mutex held. Large JPEG frames: libjpeg decodes at a quarter
 // of the width and height, which is plenty for the preview; false drops the frame.
-bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
+// The scene watcher samples the picture before the outline goes in.
+bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame, bool photoServed)
 {
     if (buffer[0] != 0xFF || buffer[1] != 0xD8)
         return false;
@@ -166,10 +186,32 @@ bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame)
         frame.m_data = nullptr;
         return false;
     }
+    SceneWatcher::Thumb scene = AutoCapture::sample(frame.m_data, w, h, w * 3);
+    SceneWatcher::Page page = SceneWatcher::Page::Unknown;
     if (flag && cac_func_drawLine)
-        cac_func_drawLine(frame.m_data, w, w * 3, h, 1, 2);
+        page = pageVerdict(cac_func_drawLine(frame.m_data, w, w * 3, h, 1, 2));
+    watchScene(std::move(scene), page, photoServed);
     frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
     return true;
+}
+
+// Capture thread, mutex held. Small frames: the preview picture may carry
+// the outline, so the watcher gets a reduced decode of its own (cheap at
+// these sizes).
+SceneWatcher::Thumb sampleSmallJpeg(unsigned char* buffer, unsigned long len)
+{
+    if (!AutoCapture::isEnabled())
+        return AutoCapture::sample(nullptr, 0, 0, 0);
+    int w = 0;
+    int h = 0;
+    if (jpeg_scaled_size(buffer, static_cast<unsigned int>(len), kQuarterScale, &w, &h) == -1 || w <= 0 || h <= 0 ||
+        static_cast<unsigned long long>(w) * h > kQuarterScalePixels)
+        return SceneWatcher::Thumb();
+    std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+    if (jpeg_decompress(buffer, static_cast<unsigned int>(len), kQuarterScale, rgb.data(), &w, &h,
+                        static_cast<int>(rgb.size())) == -1)
+        return SceneWatcher::Thumb();
+    return AutoCapture::sample(rgb.data(), w, h, w * 3);
 }
 
 } // namespace
@@ -202,12 +244,17 @@ void setRgbData(unsigned char* buffer, unsigned long len)
             if (!convertYuyvFrame(buffer, len, frame))
                 return;
         } else {
-            if (takePhotoRequest())
+            const bool photo = takePhotoRequest();
+            if (photo)
                 serveJpegPhotoRequest(buffer, len);
-            if (g_stream.frmsize() < kQuarterScalePixels)
-                decodeSmallJpeg(buffer, len, frame);
-            else if (!decodeLargeJpeg(buffer, len, frame))
+            if (g_stream.frmsize() < kQuarterScalePixels) {
+                SceneWatcher::Thumb scene = sampleSmallJpeg(buffer, len);
+                int found = -1;
+                decodeSmallJpeg(buffer, len, frame, &found);
+                watchScene(std::move(scene), found < 0 ? SceneWatcher::Page::Unknown : pageVerdict(found), photo);
+            } else if (!decodeLargeJpeg(buffer, len, frame, photo)) {
                 return;
+            }
         }
         g_imageQueue.append(frame);
     }

@@ -13,6 +13,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFormLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -271,6 +273,64 @@ private slots:
         drain(m_panel);
         QTRY_COMPARE(m_strip->Count(), 2);
         QCOMPARE(filesOnDisk().size(), 2);
+    }
+
+    // The box sits in the column's last row, unchecked; checked, a page that
+    // comes to rest takes the road of a click, with the flash; unchecked
+    // again, nothing more is taken.
+    void autoCapture_pageAtRest_photographedLikeAClick_untilSwitchedOff()
+    {
+        auto* box = child<QCheckBox>("checkBox_autoCapture");
+        QVERIFY(box);
+        QVERIFY(!box->isChecked());
+        auto* form = child<QFormLayout>("formLayout");
+        int row = -1;
+        QFormLayout::ItemRole role;
+        form->getWidgetPosition(box, &row, &role);
+        QCOMPARE(row, form->rowCount() - 1);
+
+        setStreamParameters(QStringLiteral("JPEG"), 640, 480);
+        const QImage desk = filled(640, 480, QColor(112, 84, 58));
+        auto pageOn = [&](int layout) {
+            QImage page = desk;
+            QPainter painter(&page);
+            painter.fillRect(200, 40, 240, 360, QColor(240, 240, 236));
+            for (int line = 0; line < 12; ++line)
+                painter.fillRect(220, 70 + line * 26, 80 + (line * 37 + layout * 53) % 120, 10, QColor(40, 40, 48));
+            return page;
+        };
+        auto withHand = [](QImage picture) {
+            QPainter(&picture).fillRect(380, 180, 260, 90, QColor(222, 170, 138));
+            return picture;
+        };
+        auto* flash = child<QWidget>("frame_captureFlash");
+        QVERIFY(flash);
+        bool flashed = false;
+        auto show = [&](const QImage& picture, int ms) {
+            const QByteArray frame = jpegOf(picture);
+            QElapsedTimer shown;
+            shown.start();
+            while (shown.elapsed() < ms) {
+                feed(frame);
+                drain(m_panel);
+                QTest::qWait(30);
+                flashed = flashed || flash->isVisible();
+            }
+        };
+        box->click();
+        show(desk, 1200);
+        show(withHand(pageOn(1)), 300);
+        show(pageOn(1), 1400);
+        QCOMPARE(m_strip->Count(), 1);
+        QVERIFY(flashed);
+        const QString photo = m_strip->GetFilePaths().value(0);
+        QCOMPARE(QImage(photo).size(), QSize(640, 480));
+        QCOMPARE(filesOnDisk(), QStringList{QFileInfo(photo).fileName()});
+
+        box->click();
+        show(withHand(pageOn(2)), 300);
+        show(pageOn(2), 1400);
+        QCOMPARE(m_strip->Count(), 1);
     }
 
     // With nothing listed the device folder is watched: a node that appears
