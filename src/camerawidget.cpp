@@ -9,6 +9,7 @@
 #include "noticebanner.h"
 #include "pdfcomposer.h"
 #include "photofile.h"
+#include "searchablepdfswitch.h"
 #include "settingscolumn.h"
 #include "ui_dialog.h"
 
@@ -38,6 +39,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->formLayout->setVerticalSpacing(10);
     ui->pushButton_iccard->hide();
     m_autoCapture = new AutoCaptureSwitch(ui->formLayout, this);
+    m_searchablePdf = new SearchablePdfSwitch(ui->formLayout, this);
     SettingsColumn::fitToCaptions(ui->formLayout);
 
     groupButton1 = new QButtonGroup(this);
@@ -97,6 +99,10 @@ cameraWidget::cameraWidget(QWidget* parent)
     connect(this, &cameraWidget::signal_photoNotSaved, m_notice, &NoticeBanner::showNotice);
     connect(ui->listWidget, &Thumbnail::commandFailed, m_notice, &NoticeBanner::showNotice);
     m_flash = new CaptureFlash(ui->label);
+    connect(m_searchablePdf, &SearchablePdfSwitch::written, this, &cameraWidget::onPdfWritten);
+    connect(m_searchablePdf, &SearchablePdfSwitch::failed, this, [this](SaveProblem problem) {
+        m_notice->showNotice(QCoreApplication::translate("Dialog", "PDF未保存：") + SaveProblems::describe(problem));
+    });
     // While no camera is listed, one plugged in starts without a click.
     m_nodeWatcher = new CameraNodeWatcher(CameraAccess::deviceFolder(), this);
     connect(m_nodeWatcher, &CameraNodeWatcher::nodesChanged, this, &cameraWidget::initAllWidgetData);
@@ -117,8 +123,10 @@ cameraWidget::cameraWidget(QWidget* parent)
 
 cameraWidget::~cameraWidget()
 {
-    // No frame callback may outlive what exit() tears down.
+    // No frame callback, and no recognition thread, may outlive what exit()
+    // tears down.
     closeVieo(false);
+    m_searchablePdf->stop();
     g_camera = nullptr;
     unloadImageProc();
     exit(0);
@@ -461,11 +469,21 @@ void cameraWidget::OnMakePdf()
     if (pictures.isEmpty())
         return;
     const QString outputName = PdfComposer::outputName(ui->lineEdit->text(), QDateTime::currentDateTime());
+    if (m_searchablePdf->isOn()) {
+        // Off the GUI thread; ends in onPdfWritten or a notice.
+        m_searchablePdf->compose(pictures, outputName);
+        return;
+    }
     SaveProblem problem = SaveProblem::None;
     if (!PdfComposer::compose(pictures, outputName, &problem)) {
         m_notice->showNotice(QCoreApplication::translate("Dialog", "PDF未保存：") + SaveProblems::describe(problem));
         return;
     }
+    onPdfWritten(outputName);
+}
+
+void cameraWidget::onPdfWritten(const QString& outputName)
+{
     QPixmap icon(QStringLiteral(":/Pdf.png"));
     ui->listWidget->AddImage(icon, outputName, -1);
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("保存PDF成功\n图片路径:") + outputName,

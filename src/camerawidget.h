@@ -15,6 +15,7 @@ class AutoCaptureSwitch;
 class CameraNodeWatcher;
 class CaptureFlash;
 class NoticeBanner;
+class SearchablePdfSwitch;
 class QButtonGroup;
 class QTimer;
 
@@ -79,6 +80,8 @@ public slots:
 
 private slots:
     void on_pushButton_released();
+    // A PDF is complete under outputName: it joins the strip, and the box says where.
+    void onPdfWritten(const QString& outputName);
 
 private:
     void initDevNameWidget();
@@ -107,6 +110,7 @@ private:
     CameraNodeWatcher* m_nodeWatcher = nullptr; // Qt child; watches while no camera is listed
     AutoCaptureSwitch* m_autoCapture = nullptr; // Qt child; the "自动拍照" row
     CaptureFlash* m_flash = nullptr;            // Qt child of the preview label
+    SearchablePdfSwitch* m_searchablePdf = nullptr; // Qt child; the "可搜索PDF" row and its jobs
 
     // Guards m_saveFolder, the copy of lineEdit's text the capture thread reads.
     mutable QMutex m_saveFolderLock;

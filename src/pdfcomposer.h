@@ -2,7 +2,8 @@
  * Merges pictures into one PDF document: A4 landscape, 300 dpi, margins of
  * 10 pt, one page per picture in list order.
  *
- * Threads: GUI thread (QPdfWriter and QPainter on a paint device).
+ * Threads: compose runs on the GUI thread; composeTo on any one thread
+ * (QPdfWriter and QPainter on a paint device of its own, pictures only).
  */
 #ifndef TAVIK_PDFCOMPOSER_H
 #define TAVIK_PDFCOMPOSER_H
@@ -10,10 +11,25 @@
 #include "saveproblem.h"
 
 #include <QDateTime>
+#include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+class QIODevice;
 
 namespace PdfComposer {
+
+// Where one picture went: its page (0-based), the rectangle it fills in the
+// page's PDF user space (points, origin at the bottom left) and its own size
+// in pixels, which the document embeds as it is.
+struct PlacedPicture {
+    int page = 0;
+    int entry = 0;       // index into the list given to composeTo
+    QRectF rectPoints;
+    QSize pixels;
+};
 
 // folder + "/Pdf_" + stamp "yy_MM_dd-hh_mm_ss" + ".pdf".
 QString outputName(const QString& folder, const QDateTime& when);
@@ -27,6 +43,10 @@ QString outputName(const QString& folder, const QDateTime& when);
 // Returns false, with one debug line, when the file cannot be written, and
 // the cause in *problem when given.
 bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* problem = nullptr);
+
+// The same document written to an open device, and where each picture went
+// when placed is given. False when painting could not start.
+bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPicture>* placed = nullptr);
 
 } // namespace PdfComposer
 

@@ -1,0 +1,173 @@
+#include "searchablepdfjob.h"
+
+#include "pdfcomposer.h"
+#include "pdftextlayer.h"
+#include "savefilecommit.h"
+#include "textrecognition.h"
+#include "textruns.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QFileInfo>
+#include <QImage>
+#include <QMetaObject>
+#include <QSaveFile>
+#include <QThread>
+#include <QVector>
+
+#include <algorithm>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// The preview and the capture thread keep their share of the cores while
+// pages are recognised.
+void lowerThisThreadsPriority()
+{
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    setpriority(PRIO_PROCESS, tid, 10);
+}
+
+// A picture's words in its page's PDF space, in runs that text tools read
+// as the engine read them.
+QVector<PdfTextLayer::Word> onPage(const QVector<TextRecognition::Word>& words,
+                                   const PdfComposer::PlacedPicture& placed)
+{
+    QVector<PdfTextLayer::Word> out;
+    if (placed.pixels.isEmpty())
+        return out;
+    const double scale = placed.rectPoints.width() / placed.pixels.width();
+    const double top = placed.rectPoints.y() + placed.rectPoints.height();
+    for (const TextRecognition::Word& w : TextRuns::runs(words)) {
+        PdfTextLayer::Word p;
+        p.left = placed.rectPoints.x() + w.box.left() * scale;
+        p.width = (w.box.right() + 1 - w.box.left()) * scale;
+        p.bottom = top - w.lineBottom * scale;
+        p.height = (w.lineBottom - w.lineTop) * scale;
+        p.text = w.text;
+        out.append(p);
+    }
+    return out;
+}
+
+} // namespace
+
+SearchablePdfJob::SearchablePdfJob(const QStringList& pictures, const QString& outPath, QObject* parent)
+    : QObject(parent)
+    , m_pictures(pictures)
+    , m_outPath(outPath)
+{
+    qRegisterMetaType<SaveProblem>();
+}
+
+SearchablePdfJob::~SearchablePdfJob()
+{
+    cancel();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void SearchablePdfJob::start()
+{
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+}
+
+bool SearchablePdfJob::cancel()
+{
+    State working = State::Working;
+    return m_state.compare_exchange_strong(working, State::Cancelled) || m_state == State::Cancelled;
+}
+
+void SearchablePdfJob::run()
+{
+    work();
+    QMetaObject::invokeMethod(this, "ended", Qt::QueuedConnection);
+}
+
+void SearchablePdfJob::work()
+{
+    lowerThisThreadsPriority();
+    const int total = m_pictures.size();
+    std::vector<QVector<TextRecognition::Word>> words(static_cast<size_t>(total));
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    std::atomic<bool> failed{false};
+    const auto stop = [this] { return cancelled(); };
+    // Pages are independent: each worker takes the next one until none is
+    // left, with an engine of its own.
+    const auto work = [&] {
+        lowerThisThreadsPriority();
+        TextRecognition::Engine engine;
+        if (!engine.open()) {
+            failed = true;
+            return;
+        }
+        for (int i; !cancelled() && !failed && (i = next++) < total;) {
+            const QImage picture(m_pictures.at(i));
+            // A picture that does not load takes no page, as in any PDF.
+            if (!picture.isNull() && !engine.recognise(picture, stop, &words[static_cast<size_t>(i)]) && !cancelled())
+                qDebug().noquote() << "searchable PDF: no text read from" << m_pictures.at(i);
+            QMetaObject::invokeMethod(this, "progress", Qt::QueuedConnection, Q_ARG(int, ++done), Q_ARG(int, total));
+        }
+    };
+    const int workers = std::clamp(QThread::idealThreadCount(), 1, std::max(1, total));
+    std::vector<std::thread> threads;
+    for (int k = 1; k < workers; ++k)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    if (cancelled())
+        return;
+    const auto finish = [this](bool ok, SaveProblem problem) {
+        QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection, Q_ARG(bool, ok), Q_ARG(SaveProblem, problem));
+    };
+    if (failed) {
+        qDebug().noquote() << "PDF not written:" << m_outPath << "- the text recognition engine did not start";
+        finish(false, SaveProblem::WriteFailed);
+        return;
+    }
+
+    // The same document as without text, built in memory, then the words.
+    QByteArray document;
+    QVector<PdfComposer::PlacedPicture> placed;
+    {
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        if (!PdfComposer::composeTo(m_pictures, &buffer, &placed)) {
+            finish(false, SaveProblem::WriteFailed);
+            return;
+        }
+    }
+    QVector<QVector<PdfTextLayer::Word>> layers;
+    for (const PdfComposer::PlacedPicture& p : placed)
+        layers.append(onPage(words.at(static_cast<size_t>(p.entry)), p));
+    QString why;
+    if (!PdfTextLayer::append(&document, layers, &why)) {
+        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << why;
+        finish(false, SaveProblem::WriteFailed);
+        return;
+    }
+    State working = State::Working;
+    if (!m_state.compare_exchange_strong(working, State::Committing))
+        return;
+    QSaveFile file(m_outPath);
+    SaveProblem problem = SaveProblem::None;
+    if (!file.open(QIODevice::WriteOnly)) {
+        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
+        finish(false, SaveProblems::diagnose(QFileInfo(m_outPath).path()));
+        return;
+    }
+    if (file.write(document) != document.size() || !commitWhole(file, &problem)) {
+        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
+        if (problem == SaveProblem::None)
+            problem = SaveProblems::diagnose(QFileInfo(m_outPath).path());
+        file.cancelWriting();
+        finish(false, problem);
+        return;
+    }
+    finish(true, SaveProblem::None);
+}
