@@ -32,8 +32,20 @@ public:
                    const std::function<bool()>& cancelled, std::vector<Word>* words, std::string* why);
 
 private:
+    // A word that one of the later languages read: the first language's own
+    // reading of its box, when that is the better one.
+    bool secondOpinion(const tesseract::ResultIterator& it, float confidence, std::string* text);
+
     tesseract::TessBaseAPI m_api;
     bool m_open = false;
+    std::string m_dataPath;
+    std::string m_primary;                     // the first of the languages
+    bool m_mixed = false;                      // more than one language
+    tesseract::TessBaseAPI m_primaryOnly;      // opened on first need
+    bool m_primaryOpen = false;
+    const unsigned char* m_picture = nullptr;  // the picture being read, for the second opinion
+    int m_width = 0, m_height = 0, m_stride = 0, m_dpi = 0;
+    bool m_primaryHasPicture = false;
 };
 
 } // namespace tavikocr
