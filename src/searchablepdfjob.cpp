@@ -90,6 +90,18 @@ void SearchablePdfJob::run()
 void SearchablePdfJob::work()
 {
     lowerThisThreadsPriority();
+    const auto finish = [this](bool ok, SaveProblem problem) {
+        QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection, Q_ARG(bool, ok), Q_ARG(SaveProblem, problem));
+    };
+    // A folder that is gone or read-only is said at once, not after every
+    // page has been read.
+    const QString folder = QFileInfo(m_outPath).path();
+    const SaveProblem early = SaveProblems::diagnose(folder);
+    if (early == SaveProblem::FolderMissing || early == SaveProblem::FolderNotWritable) {
+        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << SaveProblems::describe(early);
+        finish(false, early);
+        return;
+    }
     const int total = m_pictures.size();
     std::vector<QVector<TextRecognition::Word>> words(static_cast<size_t>(total));
     std::atomic<int> next{0};
@@ -122,9 +134,6 @@ void SearchablePdfJob::work()
         t.join();
     if (cancelled())
         return;
-    const auto finish = [this](bool ok, SaveProblem problem) {
-        QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection, Q_ARG(bool, ok), Q_ARG(SaveProblem, problem));
-    };
     if (failed) {
         qDebug().noquote() << "PDF not written:" << m_outPath << "- the text recognition engine did not start";
         finish(false, SaveProblem::WriteFailed);
@@ -158,13 +167,13 @@ void SearchablePdfJob::work()
     SaveProblem problem = SaveProblem::None;
     if (!file.open(QIODevice::WriteOnly)) {
         qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
-        finish(false, SaveProblems::diagnose(QFileInfo(m_outPath).path()));
+        finish(false, SaveProblems::diagnose(folder));
         return;
     }
     if (file.write(document) != document.size() || !commitWhole(file, &problem)) {
         qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
         if (problem == SaveProblem::None)
-            problem = SaveProblems::diagnose(QFileInfo(m_outPath).path());
+            problem = SaveProblems::diagnose(folder);
         file.cancelWriting();
         finish(false, problem);
         return;

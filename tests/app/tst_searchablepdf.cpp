@@ -251,6 +251,27 @@ private slots:
         box->click();
     }
 
+    // A folder gone by the time the file is written: a notice says so, and
+    // nothing joins the strip.
+    void folderGone_noticeAndNothingListed()
+    {
+        auto* box = child<QCheckBox>("checkBox_searchablePdf");
+        box->click();
+        child<QLineEdit>("lineEdit")->setText(m_dir.filePath(QStringLiteral("gone")));
+        const int entries = m_strip->Count();
+        BoxCloser boxes;
+        child<QPushButton>("pushButton")->click();
+        auto* panelSwitch = m_panel->findChild<SearchablePdfSwitch*>();
+        QVERIFY(QTest::qWaitFor([&] { return !panelSwitch->busy(); }, 60000));
+        auto* notice = child<QLabel>("label_notice");
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("PDF未保存：文件夹不存在"));
+        QCOMPARE(m_strip->Count(), entries);
+        QVERIFY(boxes.titles.isEmpty());
+        child<QLineEdit>("lineEdit")->setText(m_dir.path());
+        box->click();
+    }
+
     void cleanupTestCase()
     {
         if (m_panel)
