@@ -1,6 +1,9 @@
 #include "pdfcomposer.h"
 
+#include "pdfgreyimages.h"
+#include "pdfupdate.h"
 #include "savefilecommit.h"
+#include "sparsepdfcopy.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -11,6 +14,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace PdfComposer {
 
@@ -26,6 +31,26 @@ static bool fail(const QString& path, const QString& reason, SaveProblem cause, 
     if (problem)
         *problem = cause;
     return false;
+}
+
+// QPdfWriter keeps a 1-bit picture 1-bit only when its colours are exactly
+// black then white; any other black-and-white picture it writes as a colour
+// JPEG, ten times the size. The same picture in that form.
+static QImage blackThenWhite(const QImage& picture)
+{
+    if (picture.depth() != 1 || picture.colorCount() != 2)
+        return picture;
+    const QRgb black = qRgb(0, 0, 0);
+    const QRgb white = qRgb(255, 255, 255);
+    QImage mono = picture.convertToFormat(QImage::Format_Mono);
+    const QVector<QRgb> table = mono.colorTable();
+    if (table == QVector<QRgb>{black, white})
+        return mono;
+    if (table != QVector<QRgb>{white, black})
+        return picture;
+    mono.invertPixels();
+    mono.setColorTable({black, white});
+    return mono;
 }
 
 bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPicture>* placed)
@@ -56,13 +81,17 @@ bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPic
         if (pages > 0)
             writer.newPage();
         const QSize fitted = picture.size().scaled(area.size(), Qt::KeepAspectRatio);
-        painter.drawImage(QRect(QPoint(0, 0), fitted), picture);
+        // A stand-in of its own for every grey picture: QPdfWriter shares
+        // one image object between drawings of the same picture.
+        const bool grey = placed && PdfGreyImages::isGrey(picture);
+        painter.drawImage(QRect(QPoint(0, 0), fitted),
+                          grey ? QImage(1, 1, QImage::Format_Grayscale8) : blackThenWhite(picture));
         if (placed) {
             const double left = printable.left() * pointsPerPixel;
             const double top = printable.top() * pointsPerPixel;
             const QRectF rect(left, pageHeight - top - fitted.height() * pointsPerPixel,
                               fitted.width() * pointsPerPixel, fitted.height() * pointsPerPixel);
-            placed->append(PlacedPicture{pages, i, rect, picture.size()});
+            placed->append(PlacedPicture{pages, i, rect, picture.size(), grey});
         }
         ++pages;
     }
@@ -70,15 +99,41 @@ bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPic
     return true;
 }
 
-bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* problem)
+bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* problem, const WordsOf& wordsOf)
 {
     const QString folder = QFileInfo(outPath).path();
     QSaveFile file(outPath);
     if (!file.open(QIODevice::WriteOnly))
         return fail(outPath, file.errorString(), SaveProblems::diagnose(folder), problem);
-    if (!composeTo(pictures, &file)) {
+    // The pages stream to the file; what follows them needs only the
+    // document's structure, kept on the way.
+    SparsePdfCopy copy(&file);
+    copy.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    QVector<PlacedPicture> placed;
+    if (!composeTo(pictures, &copy, &placed)) {
         file.cancelWriting();
         return fail(outPath, QStringLiteral("cannot start painting"), SaveProblem::WriteFailed, problem);
+    }
+    const bool anyGrey = std::any_of(placed.begin(), placed.end(), [](const PlacedPicture& p) { return p.grey; });
+    if (anyGrey || wordsOf) {
+        PdfUpdate update;
+        QString why;
+        bool ok = update.read(copy, &why);
+        for (int i = 0; ok && i < placed.size(); ++i) {
+            if (placed[i].grey)
+                ok = PdfGreyImages::replace(&update, placed[i].page, pictures.at(placed[i].entry), &why);
+        }
+        if (ok && wordsOf) {
+            QVector<QVector<PdfTextLayer::Word>> layers;
+            for (const PlacedPicture& p : placed)
+                layers.append(wordsOf(p));
+            ok = PdfTextLayer::addTo(&update, layers, &why);
+        }
+        if (!ok) {
+            file.cancelWriting();
+            return fail(outPath, why, SaveProblem::WriteFailed, problem);
+        }
+        file.write(update.bytes());
     }
     SaveProblem cause = SaveProblem::None;
     if (!commitWhole(file, &cause))

@@ -1,18 +1,19 @@
 #ifndef TAVIK_PDFTEXTLAYER_H
 #define TAVIK_PDFTEXTLAYER_H
 
-#include <QByteArray>
 #include <QString>
 #include <QVector>
+
+class PdfUpdate;
 
 // Lays invisible text over the pages of a PDF that QPdfWriter wrote, so that
 // viewers find, select and copy the words where they stand and text tools
 // extract them, while every page looks exactly as before.
 //
-// The text goes in as an incremental update: the document's own bytes stay
-// as they are, and new objects follow them (an embedded font that draws
-// nothing, its map from character codes to Unicode, one content stream per
-// page in text render mode 3, the pages and resources that name them).
+// The text goes into an update of the document (PdfUpdate): an embedded font
+// that draws nothing, its map from character codes to Unicode, one content
+// stream per page in text render mode 3, the pages and resources that name
+// them.
 //
 // Any thread.
 namespace PdfTextLayer {
@@ -26,10 +27,10 @@ struct Word {
     QString text;
 };
 
-// Appends pages[i]'s words to page i of pdf (pages without words, and pages
-// beyond the list, stay as they are). False, with the reason in *why and
-// pdf untouched, when the document is not one it can read or has fewer pages.
-bool append(QByteArray* pdf, const QVector<QVector<Word>>& pages, QString* why);
+// Lays pages[i]'s words over page i (pages without words, and pages beyond
+// the list, stay as they are). False, with the reason in *why, when the
+// document has fewer pages or pages it cannot add to.
+bool addTo(PdfUpdate* update, const QVector<QVector<Word>>& pages, QString* why);
 
 } // namespace PdfTextLayer
 

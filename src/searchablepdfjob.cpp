@@ -2,16 +2,13 @@
 
 #include "pdfcomposer.h"
 #include "pdftextlayer.h"
-#include "savefilecommit.h"
 #include "textrecognition.h"
 #include "textruns.h"
 
-#include <QBuffer>
 #include <QDebug>
 #include <QFileInfo>
 #include <QImage>
 #include <QMetaObject>
-#include <QSaveFile>
 #include <QThread>
 #include <QVector>
 
@@ -140,43 +137,14 @@ void SearchablePdfJob::work()
         return;
     }
 
-    // The same document as without text, built in memory, then the words.
-    QByteArray document;
-    QVector<PdfComposer::PlacedPicture> placed;
-    {
-        QBuffer buffer(&document);
-        buffer.open(QIODevice::WriteOnly);
-        if (!PdfComposer::composeTo(m_pictures, &buffer, &placed)) {
-            finish(false, SaveProblem::WriteFailed);
-            return;
-        }
-    }
-    QVector<QVector<PdfTextLayer::Word>> layers;
-    for (const PdfComposer::PlacedPicture& p : placed)
-        layers.append(onPage(words.at(static_cast<size_t>(p.entry)), p));
-    QString why;
-    if (!PdfTextLayer::append(&document, layers, &why)) {
-        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << why;
-        finish(false, SaveProblem::WriteFailed);
-        return;
-    }
+    // The document "合成PDF" writes, with the words over the pictures. From
+    // here a cancel comes too late: the file is going in place.
     State working = State::Working;
     if (!m_state.compare_exchange_strong(working, State::Committing))
         return;
-    QSaveFile file(m_outPath);
     SaveProblem problem = SaveProblem::None;
-    if (!file.open(QIODevice::WriteOnly)) {
-        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
-        finish(false, SaveProblems::diagnose(folder));
-        return;
-    }
-    if (file.write(document) != document.size() || !commitWhole(file, &problem)) {
-        qDebug().noquote() << "PDF not written:" << m_outPath << "-" << file.errorString();
-        if (problem == SaveProblem::None)
-            problem = SaveProblems::diagnose(folder);
-        file.cancelWriting();
-        finish(false, problem);
-        return;
-    }
-    finish(true, SaveProblem::None);
+    const bool ok = PdfComposer::compose(m_pictures, m_outPath, &problem, [&words](const PdfComposer::PlacedPicture& p) {
+        return onPage(words.at(static_cast<size_t>(p.entry)), p);
+    });
+    finish(ok, problem);
 }
