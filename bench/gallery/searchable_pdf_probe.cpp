@@ -15,6 +15,7 @@
 #include "application.h"
 #include "customInterface/widget.h"
 #include "mainwidget.h"
+#include "previewpaints.h"
 #include "textpages.h"
 #include "textrecognition.h"
 
@@ -220,16 +221,7 @@ int main(int argc, char* argv[])
     }
     const QStringList photoPaths = strip->GetFilePaths();
 
-    auto* preview = static_cast<QLabel*>(child("label"));
-    long paints = 0;
-    qint64 lastKey = 0;
-    QObject::connect(Widget::instance(), &Widget::updatImage, &app, [&] {
-        const QPixmap pixmap = preview->pixmap(Qt::ReturnByValue);
-        if (!pixmap.isNull() && pixmap.cacheKey() != lastKey) {
-            lastKey = pixmap.cacheKey();
-            ++paints;
-        }
-    });
+    PreviewPaints paints(static_cast<QLabel*>(child("label")), &app);
     const auto newestPdf = [&] {
         const QFileInfoList pdfs = QDir(photos).entryInfoList({QStringLiteral("Pdf_*.pdf")}, QDir::Files, QDir::Time);
         return pdfs.isEmpty() ? QFileInfo() : pdfs.first();
@@ -253,7 +245,7 @@ int main(int argc, char* argv[])
     static_cast<QCheckBox*>(child("checkBox_searchablePdf"))->click();
     const double peakBefore = peakMb();
     resetPeak();
-    paints = 0;
+    paints.reset();
     std::vector<double> doneAt;
     clock.restart();
     static_cast<QPushButton*>(panel->findChild<QWidget*>(QStringLiteral("pushButton")))->click();
@@ -266,7 +258,7 @@ int main(int argc, char* argv[])
         return strip->Count() > photoPaths.size();
     }, 600000);
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const double paintedFps = paints / seconds;
+    const double paintedFps = paints.count() / seconds;
     const double peak = peakMb();
     if (!finished) {
         fprintf(stderr, "the searchable PDF did not finish\n");

@@ -37,13 +37,25 @@ struct Writer {
     }
 };
 
-Page letter()
+// A blank sheet of its paper's tint, and a painter with the ink ready.
+Page blank(const char* name, QSize size, QColor paper)
 {
-    Page page{QStringLiteral("letter"), QImage(kA4Width, kA4Height, QImage::Format_RGB888), QString()};
-    page.image.fill(QColor(252, 252, 250));
-    QPainter p(&page.image);
+    Page page{QLatin1String(name), QImage(size, QImage::Format_RGB888), QString()};
+    page.image.fill(paper);
+    return page;
+}
+
+void ink(QPainter& p)
+{
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setPen(QColor(20, 20, 24));
+}
+
+Page letter()
+{
+    Page page = blank("letter", QSize(kA4Width, kA4Height), QColor(252, 252, 250));
+    QPainter p(&page.image);
+    ink(p);
     Writer w{p, page.text, 250, 260};
     w.line(QStringLiteral("关于第四季度办公用品统一采购的通知"), font(70, true), 60);
     const QStringList body = {
@@ -74,11 +86,9 @@ Page letter()
 
 Page table()
 {
-    Page page{QStringLiteral("table"), QImage(kA4Width, kA4Height, QImage::Format_RGB888), QString()};
-    page.image.fill(QColor(250, 250, 248));
+    Page page = blank("table", QSize(kA4Width, kA4Height), QColor(250, 250, 248));
     QPainter p(&page.image);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setPen(QColor(20, 20, 24));
+    ink(p);
     Writer w{p, page.text, 250, 260};
     w.line(QStringLiteral("办公用品采购明细表 Purchase List"), font(66, true), 80);
     const QStringList header = {QStringLiteral("品名 Item"), QStringLiteral("数量"), QStringLiteral("单价"),
@@ -125,11 +135,9 @@ Page table()
 Page receipt()
 {
     // A till roll: 80 mm wide, printed small.
-    Page page{QStringLiteral("receipt"), QImage(945, 2600, QImage::Format_RGB888), QString()};
-    page.image.fill(QColor(248, 248, 244));
+    Page page = blank("receipt", QSize(945, 2600), QColor(248, 248, 244));
     QPainter p(&page.image);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    p.setPen(QColor(30, 30, 34));
+    ink(p);
     Writer w{p, page.text, 70, 90};
     w.line(QStringLiteral("华联超市 HUALIAN MART"), font(50, true), 30);
     w.line(QStringLiteral("北京市海淀区中关村大街18号"), font(38), 20);
