@@ -5,6 +5,8 @@
 #include "cameranodewatcher.h"
 #include "captureflash.h"
 #include "framepipeline.h"
+#include "imagemode.h"
+#include "imagemodeswitch.h"
 #include "imageprocloader.h"
 #include "noticebanner.h"
 #include "pdfcomposer.h"
@@ -39,6 +41,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->formLayout->setVerticalSpacing(10);
     ui->pushButton_iccard->hide();
     m_autoCapture = new AutoCaptureSwitch(ui->formLayout, this);
+    m_imageMode = new ImageModeSwitch(ui->formLayout, this);
     m_searchablePdf = new SearchablePdfSwitch(ui->formLayout, this);
     SettingsColumn::fitToCaptions(ui->formLayout);
 
@@ -117,6 +120,7 @@ cameraWidget::cameraWidget(QWidget* parent)
     g_camera = this;
     if (!loadImageProc())
         exit(1);
+    m_imageMode->setAvailable(cac_func_enhance != nullptr);
 
     initAllWidgetData();
 }
@@ -416,9 +420,13 @@ QString cameraWidget::onSavePic(unsigned char* pixData, int len)
         picture.loadFromData(pixData, len);
     }
     // A frame that does not decode is refused, and logged, by the save.
+    const ImageMode::Mode mode = ImageMode::current();
+    const int format = picIndex;
+    const QImage turned = PhotoFile::rotated(ImageMode::photo(picture, mode), m_rotateAngle);
     QString fileName;
-    const SaveProblem problem = PhotoFile::saveStamped(PhotoFile::rotated(picture, m_rotateAngle), saveFolder(),
-                                                       picIndex, QDateTime::currentDateTime(), &fileName);
+    const SaveProblem problem =
+        PhotoFile::saveStamped(ImageMode::forFile(turned, mode, PhotoFile::suffixForIndex(format)), saveFolder(), format,
+                               QDateTime::currentDateTime(), &fileName);
     if (problem != SaveProblem::None)
         emit signal_photoNotSaved(QCoreApplication::translate("Dialog", "照片未保存：") + SaveProblems::describe(problem));
     return fileName;

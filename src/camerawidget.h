@@ -14,6 +14,7 @@
 class AutoCaptureSwitch;
 class CameraNodeWatcher;
 class CaptureFlash;
+class ImageModeSwitch;
 class NoticeBanner;
 class SearchablePdfSwitch;
 class QButtonGroup;
@@ -109,6 +110,7 @@ private:
     NoticeBanner* m_notice = nullptr;           // Qt child of the preview label
     CameraNodeWatcher* m_nodeWatcher = nullptr; // Qt child; watches while no camera is listed
     AutoCaptureSwitch* m_autoCapture = nullptr; // Qt child; the "自动拍照" row
+    ImageModeSwitch* m_imageMode = nullptr;     // Qt child; the "图像模式:" row
     CaptureFlash* m_flash = nullptr;            // Qt child of the preview label
     SearchablePdfSwitch* m_searchablePdf = nullptr; // Qt child; the "可搜索PDF" row and its jobs
 

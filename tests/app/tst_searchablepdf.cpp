@@ -166,11 +166,12 @@ private slots:
         // The new rows follow "合成PDF" in the order they came.
         auto* form = child<QFormLayout>("formLayout");
         QFormLayout::ItemRole role;
-        int pdfRow = -1, autoRow = -1, searchableRow = -1;
+        int pdfRow = -1, autoRow = -1, modeRow = -1, searchableRow = -1;
         form->getWidgetPosition(child<QPushButton>("pushButton"), &pdfRow, &role);
         form->getWidgetPosition(child<QCheckBox>("checkBox_autoCapture"), &autoRow, &role);
+        form->getWidgetPosition(child<QComboBox>("comboBox_colorMode"), &modeRow, &role);
         form->getWidgetPosition(child<QCheckBox>("checkBox_searchablePdf"), &searchableRow, &role);
-        QVERIFY(pdfRow < autoRow && autoRow < searchableRow);
+        QVERIFY(pdfRow < autoRow && autoRow < modeRow && modeRow < searchableRow);
         QCOMPARE(searchableRow, form->rowCount() - 1);
         QVERIFY(!child<QCheckBox>("checkBox_searchablePdf")->isChecked());
     }
