@@ -25,8 +25,8 @@ public:
     // `rgb`: CV_8UC3, at least 1 x 1.
     static Map estimate(const cv::Mat& rgb);
 
-    // Longer side of the coarse scale the work is done at.
-    static constexpr int kWorkSide = 480;
+    // Longest side of the coarse scale the work is done at.
+    static constexpr int kWorkSide = 384;
 };
 
 #endif

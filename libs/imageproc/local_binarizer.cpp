@@ -38,17 +38,18 @@ struct Blocks {
 
 Blocks gather(const cv::Mat& grey, int block)
 {
-    const int bw = (grey.cols + block - 1) / block, bh = (grey.rows + block - 1) / block;
+    const int width = grey.cols, height = grey.rows;
+    const int bw = (width + block - 1) / block, bh = (height + block - 1) / block;
     Blocks b{cv::Mat(bh, bw, CV_8U, cv::Scalar(255)), cv::Mat(bh, bw, CV_8U, cv::Scalar(0)),
              cv::Mat::zeros(bh, bw, CV_32F), cv::Mat::zeros(bh, bw, CV_32F)};
-    for (int y = 0; y < grey.rows; ++y) {
+    for (int y = 0; y < height; ++y) {
         const unsigned char* g = grey.ptr<unsigned char>(y);
         unsigned char* lo = b.low.ptr<unsigned char>(y / block);
         unsigned char* hi = b.high.ptr<unsigned char>(y / block);
         float* s = b.mean.ptr<float>(y / block);
         float* q = b.square.ptr<float>(y / block);
         for (int bx = 0; bx < bw; ++bx) {
-            const int x1 = std::min(grey.cols, (bx + 1) * block);
+            const int x1 = std::min(width, (bx + 1) * block);
             unsigned char l = lo[bx], h = hi[bx];
             unsigned sum = 0, squares = 0;
             for (int x = bx * block; x < x1; ++x) {
@@ -64,11 +65,11 @@ Blocks gather(const cv::Mat& grey, int block)
         }
     }
     for (int by = 0; by < bh; ++by) {
-        const int rows = std::min(grey.rows, (by + 1) * block) - by * block;
+        const int rows = std::min(height, (by + 1) * block) - by * block;
         float* s = b.mean.ptr<float>(by);
         float* q = b.square.ptr<float>(by);
         for (int bx = 0; bx < bw; ++bx) {
-            const float count = static_cast<float>(rows * (std::min(grey.cols, (bx + 1) * block) - bx * block));
+            const float count = static_cast<float>(rows * (std::min(width, (bx + 1) * block) - bx * block));
             s[bx] /= count;
             q[bx] /= count;
         }
@@ -110,10 +111,11 @@ void LocalBinarizer::apply(cv::Mat& grey)
     cv::blur(threshold, threshold, cv::Size(3, 3));
 
     MapUpsampler up(threshold, grey.size(), block);
-    for (int y = 0; y < grey.rows; ++y) {
-        const float* t = up.row(y);
-        unsigned char* g = grey.ptr<unsigned char>(y);
-        for (int x = 0; x < grey.cols; ++x)
+    const int width = grey.cols, height = grey.rows;
+    for (int y = 0; y < height; ++y) {
+        const float* __restrict t = up.row(y);
+        unsigned char* __restrict g = grey.ptr<unsigned char>(y);
+        for (int x = 0; x < width; ++x)
             g[x] = g[x] < t[x] ? 0 : 255;
     }
 }

@@ -32,12 +32,28 @@ MapUpsampler::MapUpsampler(const cv::Mat& map, cv::Size full, double scale)
 void MapUpsampler::widen(int coarseRow, std::vector<float>* out) const
 {
     const float* src = m_map.ptr<float>(coarseRow);
-    const int n = m_channels;
-    const int rightStep = m_map.cols > 1 ? n : 0;
+    const int rightStep = m_map.cols > 1 ? m_channels : 0;
+    const int width = m_full.width;
+    const int* left = m_left.data();
+    const float* weight = m_weight.data();
     float* dst = out->data();
-    for (int x = 0; x < m_full.width; ++x) {
-        const float* a = src + m_left[x] * n;
-        const float w = m_weight[x];
+    // The usual maps have one or three channels: spelt out, the loop keeps
+    // its values in registers.
+    if (m_channels == 3) {
+        for (int x = 0; x < width; ++x) {
+            const float* a = src + left[x] * 3;
+            const float* b = a + rightStep;
+            const float w = weight[x];
+            dst[3 * x] = a[0] + (b[0] - a[0]) * w;
+            dst[3 * x + 1] = a[1] + (b[1] - a[1]) * w;
+            dst[3 * x + 2] = a[2] + (b[2] - a[2]) * w;
+        }
+        return;
+    }
+    const int n = m_channels;
+    for (int x = 0; x < width; ++x) {
+        const float* a = src + left[x] * n;
+        const float w = weight[x];
         for (int c = 0; c < n; ++c)
             dst[x * n + c] = a[c] + (a[c + rightStep] - a[c]) * w;
     }
@@ -62,11 +78,11 @@ const float* MapUpsampler::row(int y)
         widen(bottom, &m_lower);
         m_lowerRow = bottom;
     }
-    const float* a = m_upper.data();
-    const float* b = m_lower.data();
-    float* o = m_out.data();
-    const size_t count = m_out.size();
-    for (size_t i = 0; i < count; ++i)
+    const float* __restrict a = m_upper.data();
+    const float* __restrict b = m_lower.data();
+    float* __restrict o = m_out.data();
+    const int count = static_cast<int>(m_out.size());
+    for (int i = 0; i < count; ++i)
         o[i] = a[i] + (b[i] - a[i]) * w;
     return o;
 }

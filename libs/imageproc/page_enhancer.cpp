@@ -8,10 +8,12 @@ namespace {
 
 void writeGrey(const cv::Mat& grey, cv::Mat& rgb)
 {
-    for (int y = 0; y < rgb.rows; ++y) {
+    // Sizes are copied out: every byte written could otherwise alias them.
+    const int width = rgb.cols, height = rgb.rows;
+    for (int y = 0; y < height; ++y) {
         const unsigned char* g = grey.ptr<unsigned char>(y);
         unsigned char* p = rgb.ptr<unsigned char>(y);
-        for (int x = 0; x < rgb.cols; ++x)
+        for (int x = 0; x < width; ++x)
             p[3 * x] = p[3 * x + 1] = p[3 * x + 2] = g[x];
     }
 }

@@ -12,25 +12,22 @@
 
 namespace {
 
-// Reflectance (a photo divided by its paper, scaled to the white point) is
-// looked up in steps of 1/kLutScale, up to kLutTop.
-constexpr int kLutScale = 512;
-constexpr float kLutTop = 1.999f;
-constexpr int kLutSize = 1024;
-
-// The white point: this many noise levels below the paper.
+// The white point: this many grain levels below the paper.
 constexpr float kWhiteNoiseLevels = 2.5f;
-// Reflectance at and below which the picture is black.
+// Reflectance (1 = the white point) at and below which the page is black.
 constexpr float kBlack = 0.15f;
 // Chroma (max - min of the channels, 0..255) below which a pixel is made
 // grey, and from which on it keeps its colour fully.
 constexpr int kChromaGrey = 24;
 constexpr int kChromaFull = 56;
 
-constexpr int kSampleSide = 400;
+// About this many pixels a side are sampled to find the paper's grain.
+constexpr int kSampleSide = 256;
 
 // BT.601 luma, in 1/256.
 constexpr int kLumaR = 77, kLumaG = 150, kLumaB = 29;
+
+using Table = std::array<unsigned char, 256>;
 
 struct Tone {
     float paper = 1.0f;  // reflectance of blank paper after the division
@@ -42,26 +39,34 @@ float luma(float r, float g, float b)
     return 0.299f * r + 0.587f * g + 0.114f * b;
 }
 
+// The paper map at a full-resolution pixel, by bilinear interpolation.
+cv::Vec3f paperAt(const IlluminationEstimator::Map& map, int x, int y)
+{
+    const cv::Mat& m = map.paper;
+    const float u = std::clamp(static_cast<float>((x + 0.5) / map.scale - 0.5), 0.0f, m.cols - 1.0f);
+    const float v = std::clamp(static_cast<float>((y + 0.5) / map.scale - 0.5), 0.0f, m.rows - 1.0f);
+    const int x0 = std::min(static_cast<int>(u), std::max(0, m.cols - 2)), y0 = std::min(static_cast<int>(v), std::max(0, m.rows - 2));
+    const int x1 = std::min(x0 + 1, m.cols - 1), y1 = std::min(y0 + 1, m.rows - 1);
+    const float fx = u - x0, fy = v - y0;
+    const cv::Vec3f top = m.at<cv::Vec3f>(y0, x0) * (1 - fx) + m.at<cv::Vec3f>(y0, x1) * fx;
+    const cv::Vec3f bottom = m.at<cv::Vec3f>(y1, x0) * (1 - fx) + m.at<cv::Vec3f>(y1, x1) * fx;
+    return top * (1 - fy) + bottom * fy;
+}
+
 // Paper's level and grain, from a grid of pixels over the whole photo. The
 // grain is read from the bright side of the paper peak only: ink, stamps and
 // pictures are all darker than paper.
 Tone measureTone(const cv::Mat& rgb, const IlluminationEstimator::Map& map)
 {
-    cv::Mat inverse;
-    cv::divide(1.0, map.paper, inverse);
-    MapUpsampler gains(inverse, rgb.size(), map.scale);
-    MapUpsampler paper(map.paper, rgb.size(), map.scale);
     const int step = std::max(1, std::max(rgb.cols, rgb.rows) / kSampleSide);
-
     std::vector<float> reflectance, level;
     for (int y = step / 2; y < rgb.rows; y += step) {
-        const float* g = gains.row(y);
-        const float* p = paper.row(y);
         const unsigned char* s = rgb.ptr<unsigned char>(y);
         for (int x = step / 2; x < rgb.cols; x += step) {
-            const int i = 3 * x;
-            reflectance.push_back(luma(s[i] * g[i], s[i + 1] * g[i + 1], s[i + 2] * g[i + 2]));
-            level.push_back(luma(p[i], p[i + 1], p[i + 2]));
+            const cv::Vec3f p = paperAt(map, x, y);
+            const unsigned char* c = s + 3 * x;
+            reflectance.push_back(luma(c[0] / p[0], c[1] / p[1], c[2] / p[2]));
+            level.push_back(luma(p[0], p[1], p[2]));
         }
     }
     Tone tone;
@@ -99,8 +104,8 @@ Tone measureTone(const cv::Mat& rgb, const IlluminationEstimator::Map& map)
     return tone;
 }
 
-// Per place: 1 / (paper colour x white point), so that a pixel times its
-// gain is 1 at the white point, wherever it lies.
+// Per place: 255 / (paper colour x white point), so that a pixel times its
+// gain is 255 at the white point, wherever it lies.
 cv::Mat gainMap(const IlluminationEstimator::Map& map, const Tone& tone)
 {
     cv::Mat gains(map.paper.size(), CV_32FC3);
@@ -111,20 +116,21 @@ cv::Mat gainMap(const IlluminationEstimator::Map& map, const Tone& tone)
             const float level = std::max(1.0f, luma(p[x][0], p[x][1], p[x][2]));
             const float white = std::max(0.75f * tone.paper, tone.paper - kWhiteNoiseLevels * tone.noise / level);
             for (int c = 0; c < 3; ++c)
-                g[x][c] = 1.0f / (std::max(1.0f, p[x][c]) * white);
+                g[x][c] = 255.0f / (std::max(1.0f, p[x][c]) * white);
         }
     }
     return gains;
 }
 
-// Reflectance to grey level: black up to kBlack, white from 1, a smoothstep
-// between (no kink at either end, so edges of letters keep their steps),
-// a little darker in the middle so that thin strokes stay strong.
-std::array<unsigned char, kLutSize> toneTable(bool linear = false)
+// Reflectance (0..255 for 0..the white point) to grey level: black up to
+// kBlack, then a smoothstep (no kink at either end, so edges of letters keep
+// their steps), a little darker in the middle so that thin strokes stay
+// strong. `linear`: a straight line from black to white instead.
+Table toneTable(bool linear)
 {
-    std::array<unsigned char, kLutSize> table{};
-    for (int i = 0; i < kLutSize; ++i) {
-        const float t = std::clamp((static_cast<float>(i) / kLutScale - kBlack) / (1.0f - kBlack), 0.0f, 1.0f);
+    Table table{};
+    for (int i = 0; i < 256; ++i) {
+        const float t = std::clamp((i / 255.0f - kBlack) / (1.0f - kBlack), 0.0f, 1.0f);
         const float s = t * t * (3 - 2 * t);
         table[i] = static_cast<unsigned char>(std::lround(255 * (linear ? t : std::pow(s, 1.15f))));
     }
@@ -143,7 +149,7 @@ std::array<int, 256> chromaTable()
 // The curve bends each channel differently, which turns a stamp's red
 // towards orange or purple: the middle channel is set back to where it lay
 // between the other two before the curve, which keeps the hue.
-void keepHue(const int* in, int* out)
+void keepHue(const unsigned char* in, int* out)
 {
     int hi = 0, lo = 0;
     for (int k = 1; k < 3; ++k) {
@@ -152,17 +158,19 @@ void keepHue(const int* in, int* out)
         if (in[k] < in[lo])
             lo = k;
     }
-    if (hi == lo || in[hi] == in[lo])
+    if (in[hi] == in[lo])
         return;
     const int mid = 3 - hi - lo;
     out[mid] = out[lo] + (out[hi] - out[lo]) * (in[mid] - in[lo]) / (in[hi] - in[lo]);
 }
 
-// One row of reflectances, as table indices.
-void indices(const unsigned char* src, const float* gain, int count, int* out)
+// One row of pixels times their gains, 0..255 (255 at and above the white
+// point). A plain loop the compiler turns into vector instructions.
+void reflectanceRow(const unsigned char* __restrict src, const float* __restrict gain, int count,
+                    unsigned char* __restrict out)
 {
     for (int i = 0; i < count; ++i)
-        out[i] = static_cast<int>(std::min(src[i] * gain[i], kLutTop) * kLutScale);
+        out[i] = static_cast<unsigned char>(static_cast<int>(std::min(src[i] * gain[i] + 0.5f, 255.0f)));
 }
 
 } // namespace
@@ -171,26 +179,34 @@ void PageFlattener::toColour(cv::Mat& rgb, const IlluminationEstimator::Map& map
 {
     const cv::Mat gains = gainMap(map, measureTone(rgb, map));
     MapUpsampler up(gains, rgb.size(), map.scale);
-    const std::array<unsigned char, kLutSize> tone = toneTable();
+    const Table tone = toneTable(false);
     const std::array<int, 256> keep = chromaTable();
-    std::vector<int> index(static_cast<size_t>(rgb.cols) * 3);
+    std::vector<unsigned char> reflectance(static_cast<size_t>(rgb.cols) * 3);
 
-    for (int y = 0; y < rgb.rows; ++y) {
+    // Sizes are copied out: every byte written could otherwise alias them.
+    const int width = rgb.cols, height = rgb.rows;
+    for (int y = 0; y < height; ++y) {
         unsigned char* p = rgb.ptr<unsigned char>(y);
-        indices(p, up.row(y), rgb.cols * 3, index.data());
-        for (int x = 0; x < rgb.cols; ++x) {
-            const int* in = &index[3 * x];
+        reflectanceRow(p, up.row(y), width * 3, reflectance.data());
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* in = &reflectance[3 * x];
+            unsigned char* out = p + 3 * x;
+            // Most of a page is paper, and paper is white.
+            if ((in[0] & in[1] & in[2]) == 255) {
+                out[0] = out[1] = out[2] = 255;
+                continue;
+            }
             int c[3] = {tone[in[0]], tone[in[1]], tone[in[2]]};
             const int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
             const int grey = (kLumaR * c[0] + kLumaG * c[1] + kLumaB * c[2] + 128) >> 8;
             const int w = keep[hi - lo];
             if (w == 0) {
-                p[3 * x] = p[3 * x + 1] = p[3 * x + 2] = static_cast<unsigned char>(grey);
+                out[0] = out[1] = out[2] = static_cast<unsigned char>(grey);
                 continue;
             }
             keepHue(in, c);
             for (int k = 0; k < 3; ++k)
-                p[3 * x + k] = static_cast<unsigned char>(grey + (((c[k] - grey) * w) >> 8));
+                out[k] = static_cast<unsigned char>(grey + (((c[k] - grey) * w) >> 8));
         }
     }
 }
@@ -199,18 +215,17 @@ cv::Mat PageFlattener::toGrey(const cv::Mat& rgb, const IlluminationEstimator::M
 {
     const cv::Mat gains = gainMap(map, measureTone(rgb, map));
     MapUpsampler up(gains, rgb.size(), map.scale);
-    const std::array<unsigned char, kLutSize> tone = toneTable(linear);
+    const Table tone = toneTable(linear);
     cv::Mat grey(rgb.size(), CV_8U);
-    std::vector<float> reflectance(static_cast<size_t>(rgb.cols));
+    std::vector<unsigned char> reflectance(static_cast<size_t>(rgb.cols) * 3);
 
-    for (int y = 0; y < rgb.rows; ++y) {
-        const unsigned char* p = rgb.ptr<unsigned char>(y);
-        const float* g = up.row(y);
+    const int width = rgb.cols, height = rgb.rows;
+    for (int y = 0; y < height; ++y) {
+        reflectanceRow(rgb.ptr<unsigned char>(y), up.row(y), width * 3, reflectance.data());
         unsigned char* out = grey.ptr<unsigned char>(y);
-        for (int x = 0; x < rgb.cols; ++x)
-            reflectance[x] = luma(p[3 * x] * g[3 * x], p[3 * x + 1] * g[3 * x + 1], p[3 * x + 2] * g[3 * x + 2]);
-        for (int x = 0; x < rgb.cols; ++x)
-            out[x] = tone[static_cast<int>(std::min(reflectance[x], kLutTop) * kLutScale)];
+        const unsigned char* in = reflectance.data();
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = tone[(kLumaR * in[0] + kLumaG * in[1] + kLumaB * in[2] + 128) >> 8];
     }
     return grey;
 }
