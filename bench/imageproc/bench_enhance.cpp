@@ -86,7 +86,7 @@ void BM_Stage_FlattenGrey_2900x2050(benchmark::State& state)
     const cv::Mat& photo = photoOf(cv::Size(2900, 2050));
     const IlluminationEstimator::Map map = IlluminationEstimator::estimate(photo);
     for (auto _ : state)
-        benchmark::DoNotOptimize(PageFlattener::toGrey(photo, map).data);
+        benchmark::DoNotOptimize(PageFlattener::toGrey(photo, map, true).data);
 }
 
 void BM_Stage_Binarize_2900x2050(benchmark::State& state)

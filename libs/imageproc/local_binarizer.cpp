@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -40,38 +41,49 @@ Blocks gather(const cv::Mat& grey, int block)
 {
     const int width = grey.cols, height = grey.rows;
     const int bw = (width + block - 1) / block, bh = (height + block - 1) / block;
-    Blocks b{cv::Mat(bh, bw, CV_8U, cv::Scalar(255)), cv::Mat(bh, bw, CV_8U, cv::Scalar(0)),
-             cv::Mat::zeros(bh, bw, CV_32F), cv::Mat::zeros(bh, bw, CV_32F)};
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* g = grey.ptr<unsigned char>(y);
-        unsigned char* lo = b.low.ptr<unsigned char>(y / block);
-        unsigned char* hi = b.high.ptr<unsigned char>(y / block);
-        float* s = b.mean.ptr<float>(y / block);
-        float* q = b.square.ptr<float>(y / block);
-        for (int bx = 0; bx < bw; ++bx) {
-            const int x1 = std::min(width, (bx + 1) * block);
-            unsigned char l = lo[bx], h = hi[bx];
-            unsigned sum = 0, squares = 0;
-            for (int x = bx * block; x < x1; ++x) {
-                l = std::min(l, g[x]);
-                h = std::max(h, g[x]);
-                sum += g[x];
-                squares += g[x] * g[x];
-            }
-            lo[bx] = l;
-            hi[bx] = h;
-            s[bx] += static_cast<float>(sum);
-            q[bx] += static_cast<float>(squares);
-        }
-    }
+    Blocks b{cv::Mat(bh, bw, CV_8U), cv::Mat(bh, bw, CV_8U), cv::Mat(bh, bw, CV_32F), cv::Mat(bh, bw, CV_32F)};
+    // Down each column of a row of blocks first (plain loops over whole
+    // rows, which the compiler vectorises), then across each block.
+    std::vector<unsigned char> low(static_cast<size_t>(width)), high(static_cast<size_t>(width));
+    std::vector<uint32_t> sum(static_cast<size_t>(width)), squares(static_cast<size_t>(width));
     for (int by = 0; by < bh; ++by) {
-        const int rows = std::min(height, (by + 1) * block) - by * block;
-        float* s = b.mean.ptr<float>(by);
-        float* q = b.square.ptr<float>(by);
+        const int y0 = by * block, y1 = std::min(height, y0 + block);
+        std::fill(low.begin(), low.end(), 255);
+        std::fill(high.begin(), high.end(), 0);
+        std::fill(sum.begin(), sum.end(), 0u);
+        std::fill(squares.begin(), squares.end(), 0u);
+        unsigned char* __restrict lo = low.data();
+        unsigned char* __restrict hi = high.data();
+        uint32_t* __restrict s = sum.data();
+        uint32_t* __restrict q = squares.data();
+        for (int y = y0; y < y1; ++y) {
+            const unsigned char* __restrict g = grey.ptr<unsigned char>(y);
+            for (int x = 0; x < width; ++x) {
+                lo[x] = std::min(lo[x], g[x]);
+                hi[x] = std::max(hi[x], g[x]);
+                s[x] += g[x];
+                q[x] += static_cast<uint32_t>(g[x]) * g[x];
+            }
+        }
+        unsigned char* blockLow = b.low.ptr<unsigned char>(by);
+        unsigned char* blockHigh = b.high.ptr<unsigned char>(by);
+        float* blockMean = b.mean.ptr<float>(by);
+        float* blockSquare = b.square.ptr<float>(by);
         for (int bx = 0; bx < bw; ++bx) {
-            const float count = static_cast<float>(rows * (std::min(width, (bx + 1) * block) - bx * block));
-            s[bx] /= count;
-            q[bx] /= count;
+            const int x0 = bx * block, x1 = std::min(width, x0 + block);
+            unsigned char l = 255, h = 0;
+            uint32_t total = 0, totalSquares = 0;
+            for (int x = x0; x < x1; ++x) {
+                l = std::min(l, lo[x]);
+                h = std::max(h, hi[x]);
+                total += s[x];
+                totalSquares += q[x];
+            }
+            const float count = static_cast<float>((x1 - x0) * (y1 - y0));
+            blockLow[bx] = l;
+            blockHigh[bx] = h;
+            blockMean[bx] = total / count;
+            blockSquare[bx] = totalSquares / count;
         }
     }
     return b;

@@ -4,21 +4,7 @@
 #include "local_binarizer.h"
 #include "page_flattener.h"
 
-namespace {
-
-void writeGrey(const cv::Mat& grey, cv::Mat& rgb)
-{
-    // Sizes are copied out: every byte written could otherwise alias them.
-    const int width = rgb.cols, height = rgb.rows;
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* g = grey.ptr<unsigned char>(y);
-        unsigned char* p = rgb.ptr<unsigned char>(y);
-        for (int x = 0; x < width; ++x)
-            p[3 * x] = p[3 * x + 1] = p[3 * x + 2] = g[x];
-    }
-}
-
-} // namespace
+#include <opencv2/imgproc.hpp>
 
 bool PageEnhancer::known(int mode)
 {
@@ -37,5 +23,6 @@ void PageEnhancer::apply(cv::Mat& rgb, Mode mode)
     cv::Mat grey = PageFlattener::toGrey(rgb, map, mode == Mode::BlackWhite);
     if (mode == Mode::BlackWhite)
         LocalBinarizer::apply(grey);
-    writeGrey(grey, rgb);
+    // The same size and type: written into the caller's pixels in place.
+    cv::cvtColor(grey, rgb, cv::COLOR_GRAY2RGB);
 }

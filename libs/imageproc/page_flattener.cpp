@@ -104,19 +104,24 @@ Tone measureTone(const cv::Mat& rgb, const IlluminationEstimator::Map& map)
     return tone;
 }
 
-// Per place: 255 / (paper colour x white point), so that a pixel times its
-// gain is 255 at the white point, wherever it lies.
-cv::Mat gainMap(const IlluminationEstimator::Map& map, const Tone& tone)
+// Per place: 255 / (paper x white point), per channel (`channels` 3) or
+// for the paper's grey (`channels` 1), so that a pixel times its gain is
+// 255 at the white point, wherever it lies.
+cv::Mat gainMap(const IlluminationEstimator::Map& map, const Tone& tone, int channels)
 {
-    cv::Mat gains(map.paper.size(), CV_32FC3);
+    cv::Mat gains(map.paper.size(), CV_32FC(channels));
     for (int y = 0; y < gains.rows; ++y) {
         const cv::Vec3f* p = map.paper.ptr<cv::Vec3f>(y);
-        cv::Vec3f* g = gains.ptr<cv::Vec3f>(y);
+        float* g = gains.ptr<float>(y);
         for (int x = 0; x < gains.cols; ++x) {
             const float level = std::max(1.0f, luma(p[x][0], p[x][1], p[x][2]));
             const float white = std::max(0.75f * tone.paper, tone.paper - kWhiteNoiseLevels * tone.noise / level);
+            if (channels == 1) {
+                g[x] = 255.0f / (level * white);
+                continue;
+            }
             for (int c = 0; c < 3; ++c)
-                g[x][c] = 255.0f / (std::max(1.0f, p[x][c]) * white);
+                g[3 * x + c] = 255.0f / (std::max(1.0f, p[x][c]) * white);
         }
     }
     return gains;
@@ -177,7 +182,7 @@ void reflectanceRow(const unsigned char* __restrict src, const float* __restrict
 
 void PageFlattener::toColour(cv::Mat& rgb, const IlluminationEstimator::Map& map)
 {
-    const cv::Mat gains = gainMap(map, measureTone(rgb, map));
+    const cv::Mat gains = gainMap(map, measureTone(rgb, map), 3);
     MapUpsampler up(gains, rgb.size(), map.scale);
     const Table tone = toneTable(false);
     const std::array<int, 256> keep = chromaTable();
@@ -213,19 +218,21 @@ void PageFlattener::toColour(cv::Mat& rgb, const IlluminationEstimator::Map& map
 
 cv::Mat PageFlattener::toGrey(const cv::Mat& rgb, const IlluminationEstimator::Map& map, bool linear)
 {
-    const cv::Mat gains = gainMap(map, measureTone(rgb, map));
+    // In grey the paper's tint needs no channel of its own: the photo's
+    // grey is divided by the paper's grey.
+    const cv::Mat gains = gainMap(map, measureTone(rgb, map), 1);
     MapUpsampler up(gains, rgb.size(), map.scale);
     const Table tone = toneTable(linear);
-    cv::Mat grey(rgb.size(), CV_8U);
-    std::vector<unsigned char> reflectance(static_cast<size_t>(rgb.cols) * 3);
+    cv::Mat grey;
+    cv::cvtColor(rgb, grey, cv::COLOR_RGB2GRAY);
+    std::vector<unsigned char> reflectance(static_cast<size_t>(rgb.cols));
 
-    const int width = rgb.cols, height = rgb.rows;
+    const int width = grey.cols, height = grey.rows;
     for (int y = 0; y < height; ++y) {
-        reflectanceRow(rgb.ptr<unsigned char>(y), up.row(y), width * 3, reflectance.data());
-        unsigned char* out = grey.ptr<unsigned char>(y);
-        const unsigned char* in = reflectance.data();
-        for (int x = 0; x < width; ++x, in += 3)
-            out[x] = tone[(kLumaR * in[0] + kLumaG * in[1] + kLumaB * in[2] + 128) >> 8];
+        unsigned char* row = grey.ptr<unsigned char>(y);
+        reflectanceRow(row, up.row(y), width, reflectance.data());
+        for (int x = 0; x < width; ++x)
+            row[x] = tone[reflectance[x]];
     }
     return grey;
 }

@@ -20,8 +20,8 @@ public:
     static void toColour(cv::Mat& rgb, const IlluminationEstimator::Map& map);
 
     // The flattened page in grey levels (CV_8U); `rgb` is not changed.
-    // `linear`: grey proportional to reflectance between black and white,
-    // without the curve, for thresholding half way between ink and paper.
+    // `linear`: grey straight from black to white without the curve, for
+    // thresholding half way between ink and paper.
     static cv::Mat toGrey(const cv::Mat& rgb, const IlluminationEstimator::Map& map, bool linear = false);
 };
 
