@@ -1,0 +1,256 @@
+#include "illumination_estimator.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The closing's width as a share of the longer side: wider than a line of
+// body text and its strokes, narrower than a cast shadow.
+constexpr double kClosingShare = 0.035;
+// Paper keeps its chromaticity wherever the light falls; a share of the
+// grey level beyond this in any channel means ink, a stamp or a picture.
+constexpr float kChromaTolerance = 0.07f;
+// A drop to this share of the brighter side within two work pixels is an
+// edge of something printed; shadows fall off more slowly.
+constexpr float kEdgeRatio = 0.85f;
+// Nothing darker than this share of the brightest paper is taken as paper.
+constexpr float kDarkestPaper = 0.15f;
+// Places of paper may not get darker than this share of the brightest
+// paper, so that the desk beside a page is not blown up to white.
+constexpr float kFloor = 0.2f;
+
+int oddAtLeast3(double v)
+{
+    const int n = std::max(3, static_cast<int>(std::lround(v)));
+    return n | 1;
+}
+
+// The picture scaled down by an integer factor (the mean of each block);
+// the few columns and rows beyond a whole multiple of the factor are left
+// out. Rows are summed first, a whole row at a time, which the compiler
+// vectorises; OpenCV's area resize has a fast path for halving only.
+cv::Mat workImage(const cv::Mat& rgb, int factor)
+{
+    if (factor == 1)
+        return rgb.clone();
+    const int w = rgb.cols / factor, h = rgb.rows / factor;
+    const int rowValues = w * factor * 3;
+    cv::Mat small(h, w, CV_8UC3);
+    std::vector<uint32_t> sums(static_cast<size_t>(rowValues));
+    const uint32_t area = static_cast<uint32_t>(factor * factor);
+    for (int by = 0; by < h; ++by) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        uint32_t* __restrict acc = sums.data();
+        for (int y = by * factor; y < (by + 1) * factor; ++y) {
+            const unsigned char* __restrict src = rgb.ptr<unsigned char>(y);
+            for (int i = 0; i < rowValues; ++i)
+                acc[i] += src[i];
+        }
+        unsigned char* out = small.ptr<unsigned char>(by);
+        for (int bx = 0; bx < w; ++bx) {
+            uint32_t total[3] = {area / 2, area / 2, area / 2};
+            const uint32_t* block = acc + bx * factor * 3;
+            for (int k = 0; k < factor; ++k) {
+                total[0] += block[3 * k];
+                total[1] += block[3 * k + 1];
+                total[2] += block[3 * k + 2];
+            }
+            for (int c = 0; c < 3; ++c)
+                out[3 * bx + c] = static_cast<unsigned char>(total[c] / area);
+        }
+    }
+    return small;
+}
+
+float quantile(std::vector<float> values, double q)
+{
+    if (values.empty())
+        return 0;
+    const size_t k = std::min(values.size() - 1, static_cast<size_t>(q * values.size()));
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(k), values.end());
+    return values[k];
+}
+
+struct Reference {
+    float level = 0;                  // grey of the brightest paper
+    std::array<float, 3> chroma{};    // its channels over its grey
+};
+
+// The brightest sixth of the closed picture is taken to be paper.
+Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
+{
+    std::vector<float> levels(grey.begin<float>(), grey.end<float>());
+    Reference ref;
+    const float bright = quantile(levels, 0.85);
+    ref.level = quantile(levels, 0.95);
+    std::array<std::vector<float>, 3> ratios;
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* g = grey.ptr<float>(y);
+        const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            if (g[x] < bright || g[x] <= 0)
+                continue;
+            for (int k = 0; k < 3; ++k)
+                ratios[k].push_back(c[x][k] / g[x]);
+        }
+    }
+    for (int k = 0; k < 3; ++k)
+        ref.chroma[k] = ratios[k].empty() ? 1.0f : quantile(ratios[k], 0.5);
+    return ref;
+}
+
+// Places whose closed colour could be paper: its chromaticity, not too dark,
+// and no sharp edge close by.
+cv::Mat paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
+{
+    cv::Mat low, high;
+    cv::erode(grey, low, cv::Mat());
+    cv::dilate(grey, high, cv::Mat());
+    cv::Mat edges = low < high * kEdgeRatio;
+    cv::dilate(edges, edges, cv::Mat());
+
+    cv::Mat candidates(grey.size(), CV_8U);
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* g = grey.ptr<float>(y);
+        const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
+        const unsigned char* e = edges.ptr<unsigned char>(y);
+        unsigned char* out = candidates.ptr<unsigned char>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            bool paper = !e[x] && g[x] > kDarkestPaper * ref.level;
+            for (int k = 0; k < 3 && paper; ++k)
+                paper = std::abs(c[x][k] / g[x] - ref.chroma[k]) <= kChromaTolerance;
+            out[x] = paper ? 255 : 0;
+        }
+    }
+    return candidates;
+}
+
+// The connected stretch of paper candidates that covers most of the picture,
+// with any other stretch as bright as it (paper cut off by a picture).
+cv::Mat paperMask(const cv::Mat& candidates, const cv::Mat& grey)
+{
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(candidates, labels, stats, centroids, 4, CV_32S);
+    if (count <= 1)
+        return cv::Mat::zeros(candidates.size(), CV_8U);
+    std::vector<double> sum(static_cast<size_t>(count), 0.0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int* l = labels.ptr<int>(y);
+        const float* g = grey.ptr<float>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            sum[l[x]] += g[x];
+    }
+    int largest = 1;
+    for (int i = 2; i < count; ++i) {
+        if (stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
+            largest = i;
+    }
+    const auto mean = [&](int i) { return sum[i] / std::max(1, stats.at<int>(i, cv::CC_STAT_AREA)); };
+    const double minArea = 0.002 * labels.total();
+    std::vector<unsigned char> keep(static_cast<size_t>(count), 0);
+    keep[largest] = 255;
+    for (int i = 1; i < count; ++i) {
+        if (stats.at<int>(i, cv::CC_STAT_AREA) >= minArea && mean(i) >= 0.8 * mean(largest))
+            keep[i] = 255;
+    }
+    cv::Mat mask(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int* l = labels.ptr<int>(y);
+        unsigned char* m = mask.ptr<unsigned char>(y);
+        for (int x = 0; x < labels.cols; ++x)
+            m[x] = keep[l[x]];
+    }
+    return mask;
+}
+
+// Fills the places outside `mask` from the paper around them: a pyramid of
+// masked averages, read back from the coarsest level wherever a finer one
+// has little paper under it (push-pull interpolation).
+cv::Mat fillFromPaper(const cv::Mat& colour, const cv::Mat& mask)
+{
+    std::vector<cv::Mat> values, weights;
+    cv::Mat w;
+    mask.convertTo(w, CV_32F, 1.0 / 255);
+    cv::Mat masked = colour.clone();
+    masked.setTo(cv::Scalar::all(0), mask == 0);
+    values.push_back(masked);
+    weights.push_back(w);
+    while (values.back().cols > 1 || values.back().rows > 1) {
+        const cv::Size half((values.back().cols + 1) / 2, (values.back().rows + 1) / 2);
+        cv::Mat v, ww;
+        cv::resize(values.back(), v, half, 0, 0, cv::INTER_AREA);
+        cv::resize(weights.back(), ww, half, 0, 0, cv::INTER_AREA);
+        values.push_back(v);
+        weights.push_back(ww);
+    }
+    cv::Mat estimate = values.back() / std::max(1e-6f, weights.back().at<float>(0, 0));
+    for (int level = static_cast<int>(values.size()) - 2; level >= 0; --level) {
+        cv::Mat coarse;
+        cv::resize(estimate, coarse, values[level].size(), 0, 0, cv::INTER_LINEAR);
+        const cv::Mat& v = values[level];
+        const cv::Mat& wl = weights[level];
+        for (int y = 0; y < v.rows; ++y) {
+            const cv::Vec3f* own = v.ptr<cv::Vec3f>(y);
+            const float* share = wl.ptr<float>(y);
+            cv::Vec3f* out = coarse.ptr<cv::Vec3f>(y);
+            for (int x = 0; x < v.cols; ++x) {
+                if (share[x] <= 0)
+                    continue;
+                // A place with little paper under it trusts the coarser level.
+                const float trust = std::min(1.0f, 4 * share[x]);
+                out[x] = own[x] * (trust / share[x]) + out[x] * (1 - trust);
+            }
+        }
+        estimate = coarse;
+    }
+    return estimate;
+}
+
+} // namespace
+
+IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
+{
+    Map map;
+    const int longSide = std::max(rgb.cols, rgb.rows);
+    const int factor = std::max(1, (longSide + kWorkSide - 1) / kWorkSide);
+    map.scale = factor;
+    const cv::Mat work = workImage(rgb, factor);
+
+    const int k = oddAtLeast3(kClosingShare * std::max(work.cols, work.rows));
+    cv::Mat closed8;
+    cv::morphologyEx(work, closed8, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+    cv::Mat closed;
+    closed8.convertTo(closed, CV_32F);
+    cv::Mat grey;
+    cv::transform(closed, grey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    grey = cv::max(grey, 1.0f);
+
+    const Reference ref = referencePaper(closed, grey);
+    const cv::Mat mask = paperMask(paperCandidates(closed, grey, ref), grey);
+    map.paperSeen = cv::countNonZero(mask) > 0;
+    if (!map.paperSeen) {
+        // Nothing looks like paper: one flat light of the brightest colour,
+        // which still takes out the paper's tint.
+        cv::Scalar top;
+        for (int c = 0; c < 3; ++c) {
+            cv::Mat channel;
+            cv::extractChannel(closed, channel, c);
+            top[c] = quantile(std::vector<float>(channel.begin<float>(), channel.end<float>()), 0.95);
+        }
+        map.paper = cv::Mat(closed.size(), CV_32FC3, top);
+        return map;
+    }
+    cv::Mat paper = fillFromPaper(closed, mask);
+    const double sigma = std::max(0.7, 0.003 * std::max(work.cols, work.rows));
+    cv::GaussianBlur(paper, paper, cv::Size(), sigma);
+    const cv::Scalar floor(kFloor * ref.level * ref.chroma[0], kFloor * ref.level * ref.chroma[1],
+                           kFloor * ref.level * ref.chroma[2]);
+    cv::max(paper, cv::Mat(paper.size(), paper.type(), floor), map.paper);
+    return map;
+}
