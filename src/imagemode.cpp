@@ -1,6 +1,7 @@
 #include "imagemode.h"
 
 #include "imageprocloader.h"
+#include "photofile.h"
 
 #include <atomic>
 #include <cstring>
@@ -47,9 +48,7 @@ QImage forFile(const QImage& picture, Mode mode, const QString& suffix)
     if (mode == Grey || suffix == QLatin1String("jpg"))
         return grey;
     // The pixels are black or white already; a turn may have smoothed edges.
-    QImage mono = grey.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    return mono;
+    return PhotoFile::blackThenWhite(grey.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither));
 }
 
 int preview(uint8_t* rgb, int width, int height, int stride, Mode mode, bool outline)

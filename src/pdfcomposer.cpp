@@ -2,6 +2,7 @@
 
 #include "pdfgreyimages.h"
 #include "pdfupdate.h"
+#include "photofile.h"
 #include "savefilecommit.h"
 #include "sparsepdfcopy.h"
 
@@ -31,26 +32,6 @@ static bool fail(const QString& path, const QString& reason, SaveProblem cause, 
     if (problem)
         *problem = cause;
     return false;
-}
-
-// QPdfWriter keeps a 1-bit picture 1-bit only when its colours are exactly
-// black then white; any other black-and-white picture it writes as a colour
-// JPEG, ten times the size. The same picture in that form.
-static QImage blackThenWhite(const QImage& picture)
-{
-    if (picture.depth() != 1 || picture.colorCount() != 2)
-        return picture;
-    const QRgb black = qRgb(0, 0, 0);
-    const QRgb white = qRgb(255, 255, 255);
-    QImage mono = picture.convertToFormat(QImage::Format_Mono);
-    const QVector<QRgb> table = mono.colorTable();
-    if (table == QVector<QRgb>{black, white})
-        return mono;
-    if (table != QVector<QRgb>{white, black})
-        return picture;
-    mono.invertPixels();
-    mono.setColorTable({black, white});
-    return mono;
 }
 
 bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPicture>* placed)
@@ -84,8 +65,10 @@ bool composeTo(const QStringList& pictures, QIODevice* device, QVector<PlacedPic
         // A stand-in of its own for every grey picture: QPdfWriter shares
         // one image object between drawings of the same picture.
         const bool grey = placed && PdfGreyImages::isGrey(picture);
+        // QPdfWriter keeps a 1-bit picture 1-bit only when its colours are
+        // black then white; else it writes a colour JPEG ten times the size.
         painter.drawImage(QRect(QPoint(0, 0), fitted),
-                          grey ? QImage(1, 1, QImage::Format_Grayscale8) : blackThenWhite(picture));
+                          grey ? QImage(1, 1, QImage::Format_Grayscale8) : PhotoFile::blackThenWhite(picture));
         if (placed) {
             const double left = printable.left() * pointsPerPixel;
             const double top = printable.top() * pointsPerPixel;

@@ -61,6 +61,7 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         QVERIFY2(out.contains(QStringLiteral("title=塔维克高拍仪软件v1.0.0\n")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("imageModes=enabled\n")), qPrintable(out));
     }
 };
 
