@@ -21,6 +21,8 @@ echo "== page detection accuracy: 300 scenes on the evaluation seeds"
 "$build/bench/imageproc_eval" --set eval
 echo "== photos and PDF"
 "$root/bench/gallery/pdf_vs_img2pdf.sh" "$build"
+echo "== image modes"
+"$root/bench/gallery/imagemode_figures.sh" "$build" 20
 echo "== searchable PDFs"
 "$root/bench/gallery/searchable_pdf_figures.sh" "$build" 20
 echo "== live preview"
