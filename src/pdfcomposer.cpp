@@ -116,7 +116,8 @@ bool compose(const QStringList& pictures, const QString& outPath, SaveProblem* p
             file.cancelWriting();
             return fail(outPath, why, SaveProblem::WriteFailed, problem);
         }
-        file.write(update.bytes());
+        if (!update.isEmpty())
+            file.write(update.bytes());
     }
     SaveProblem cause = SaveProblem::None;
     if (!commitWhole(file, &cause))

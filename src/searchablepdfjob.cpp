@@ -19,14 +19,6 @@
 
 namespace {
 
-// The preview and the capture thread keep their share of the cores while
-// pages are recognised.
-void lowerThisThreadsPriority()
-{
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    setpriority(PRIO_PROCESS, tid, 10);
-}
-
 // A picture's words in its page's PDF space, in runs that text tools read
 // as the engine read them.
 QVector<PdfTextLayer::Word> onPage(const QVector<TextRecognition::Word>& words,
@@ -50,6 +42,12 @@ QVector<PdfTextLayer::Word> onPage(const QVector<TextRecognition::Word>& words,
 }
 
 } // namespace
+
+void SearchablePdfJob::lowerThisThreadsPriority()
+{
+    // Linux gives each thread a nice value of its own.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+}
 
 SearchablePdfJob::SearchablePdfJob(const QStringList& pictures, const QString& outPath, QObject* parent)
     : QObject(parent)

@@ -33,6 +33,10 @@ public:
     bool cancel();
 
     int pageCount() const { return m_pictures.size(); }
+
+    // Lets the preview and the capture thread keep their share of the cores
+    // while the calling thread reads pages. Any thread.
+    static void lowerThisThreadsPriority();
     QString outPath() const { return m_outPath; }
 
 signals:

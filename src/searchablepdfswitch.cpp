@@ -9,9 +9,6 @@
 #include <QMetaObject>
 #include <QProgressDialog>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,7 +29,7 @@ SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     // Loading the engine and its languages takes a fraction of a second:
     // not on the GUI thread, and not ahead of the window's first frames.
     m_check = std::thread([this] {
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+        SearchablePdfJob::lowerThisThreadsPriority();
         const QString missing = TextRecognition::missingPackages();
         QMetaObject::invokeMethod(this, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
     });
@@ -41,8 +38,6 @@ SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
 SearchablePdfSwitch::~SearchablePdfSwitch()
 {
     stop();
-    if (m_check.joinable())
-        m_check.join();
 }
 
 bool SearchablePdfSwitch::isOn() const
@@ -134,6 +129,8 @@ void SearchablePdfSwitch::endJob()
 
 void SearchablePdfSwitch::stop()
 {
+    if (m_check.joinable())
+        m_check.join();
     if (m_job) {
         m_job->cancel();
         m_cancelled = true;

@@ -44,7 +44,8 @@ public:
     // Writes pictures with their text to outPath. Ends with written or
     // failed; shows the running job's dialog again when busy.
     void compose(const QStringList& pictures, const QString& outPath);
-    // Cancels a running job and waits for its threads (the window closes).
+    // Cancels a running job and waits for its threads, and for the check
+    // (the window closes).
     void stop();
 
 signals:
