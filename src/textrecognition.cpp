@@ -27,16 +27,25 @@ struct Library {
     bool checked = false;
 };
 
-// Guards g_library and the two seams; the library, once loaded, stays.
-QMutex g_lock;
-Library g_library;
-QString g_dataPath;
-QString g_libraryPath;
+// What the module knows, made once and never destroyed: a check may still
+// run on its own thread while the process exits.
+struct State {
+    QMutex lock;            // guards the rest; the library, once loaded, stays
+    Library library;
+    QString dataPath;
+    QString libraryPath;
+};
+
+State& state()
+{
+    static State* const made = new State;
+    return *made;
+}
 
 QString libraryPath()
 {
-    if (!g_libraryPath.isEmpty())
-        return g_libraryPath;
+    if (!state().libraryPath.isEmpty())
+        return state().libraryPath;
     const QString installed = QStringLiteral("/opt/tavikApp/lib/libTavikOcr.so");
     return QFile::exists(installed) ? installed : QStringLiteral("./lib/libTavikOcr.so");
 }
@@ -48,10 +57,10 @@ bool bind(void* handle, const char* name, F* to)
     return *to != nullptr;
 }
 
-// g_lock held. Loads the library once; false when it cannot be.
+// state().lock held. Loads the library once; false when it cannot be.
 bool loadLocked()
 {
-    if (g_library.loaded)
+    if (state().library.loaded)
         return true;
     const QByteArray path = QFile::encodeName(libraryPath());
     void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
@@ -59,7 +68,7 @@ bool loadLocked()
         qDebug().noquote() << "text recognition unavailable:" << dlerror();
         return false;
     }
-    Library& l = g_library;
+    Library& l = state().library;
     if (!bind(handle, "tavikocr_has_language", &l.hasLanguage) || !bind(handle, "tavikocr_open", &l.open)
         || !bind(handle, "tavikocr_recognise", &l.recognise) || !bind(handle, "tavikocr_free_words", &l.freeWords)
         || !bind(handle, "tavikocr_close", &l.close) || !bind(handle, "tavikocr_last_error", &l.lastError)) {
@@ -74,7 +83,7 @@ bool loadLocked()
 
 QByteArray dataPathLocked()
 {
-    return QFile::encodeName(g_dataPath);
+    return QFile::encodeName(state().dataPath);
 }
 
 } // namespace
@@ -86,23 +95,23 @@ void limitEngineThreads()
 
 void setDataPath(const QString& folder)
 {
-    QMutexLocker locker(&g_lock);
-    g_dataPath = folder;
-    g_library.checked = false;
+    QMutexLocker locker(&state().lock);
+    state().dataPath = folder;
+    state().library.checked = false;
 }
 
 void setLibraryPath(const QString& path)
 {
-    QMutexLocker locker(&g_lock);
-    g_libraryPath = path;
-    g_library.checked = false;
+    QMutexLocker locker(&state().lock);
+    state().libraryPath = path;
+    state().library.checked = false;
 }
 
 QString missingPackages()
 {
-    QMutexLocker locker(&g_lock);
-    if (g_library.checked)
-        return g_library.missing;
+    QMutexLocker locker(&state().lock);
+    if (state().library.checked)
+        return state().library.missing;
     QStringList missing;
     if (!loadLocked()) {
         missing << QStringLiteral("libtesseract5");
@@ -110,20 +119,20 @@ QString missingPackages()
         const QByteArray data = dataPathLocked();
         const char* folder = data.isEmpty() ? nullptr : data.constData();
         // One language at a time, so that the notice names the one missing.
-        if (!g_library.hasLanguage(folder, "chi_sim"))
+        if (!state().library.hasLanguage(folder, "chi_sim"))
             missing << QStringLiteral("tesseract-ocr-chi-sim");
-        if (!g_library.hasLanguage(folder, "eng"))
+        if (!state().library.hasLanguage(folder, "eng"))
             missing << QStringLiteral("tesseract-ocr-eng");
     }
-    g_library.missing = missing.join(QLatin1Char(' '));
-    g_library.checked = true;
-    return g_library.missing;
+    state().library.missing = missing.join(QLatin1Char(' '));
+    state().library.checked = true;
+    return state().library.missing;
 }
 
 Engine::~Engine()
 {
     if (m_engine)
-        g_library.close(m_engine);
+        state().library.close(m_engine);
 }
 
 bool Engine::open()
@@ -132,12 +141,12 @@ bool Engine::open()
         return true;
     QByteArray data;
     {
-        QMutexLocker locker(&g_lock);
+        QMutexLocker locker(&state().lock);
         if (!loadLocked())
             return false;
         data = dataPathLocked();
     }
-    m_engine = g_library.open(data.isEmpty() ? nullptr : data.constData(), kLanguages);
+    m_engine = state().library.open(data.isEmpty() ? nullptr : data.constData(), kLanguages);
     return m_engine != nullptr;
 }
 
@@ -153,7 +162,7 @@ bool Engine::recognise(const QImage& picture, const std::function<bool()>& cance
     };
     TavikOcrWord* list = nullptr;
     int count = 0;
-    if (!g_library.recognise(m_engine, grey.constBits(), grey.width(), int(grey.bytesPerLine()), grey.height(), ask,
+    if (!state().library.recognise(m_engine, grey.constBits(), grey.width(), int(grey.bytesPerLine()), grey.height(), ask,
                              const_cast<std::function<bool()>*>(&cancelled), &list, &count))
         return false;
     words->reserve(count);
@@ -162,7 +171,7 @@ bool Engine::recognise(const QImage& picture, const std::function<bool()>& cance
         words->append(Word{QRect(QPoint(w.left, w.top), QPoint(w.right - 1, w.bottom - 1)), w.line, w.lineTop,
                            w.lineBottom, QString::fromUtf8(w.text)});
     }
-    g_library.freeWords(list, count);
+    state().library.freeWords(list, count);
     return true;
 }
 
