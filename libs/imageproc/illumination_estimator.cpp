@@ -82,19 +82,37 @@ struct Reference {
     std::array<float, 3> chroma{};    // its channels over its grey
 };
 
+// Grey level below which a share `q` of the picture lies.
+float levelAt(const std::array<int, 256>& histogram, size_t total, double q)
+{
+    const double wanted = q * total;
+    double seen = 0;
+    for (int level = 0; level < 256; ++level) {
+        seen += histogram[level];
+        if (seen > wanted)
+            return static_cast<float>(level);
+    }
+    return 255.0f;
+}
+
 // The brightest sixth of the closed picture is taken to be paper.
 Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
 {
-    std::vector<float> levels(grey.begin<float>(), grey.end<float>());
+    std::array<int, 256> histogram{};
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* g = grey.ptr<float>(y);
+        for (int x = 0; x < grey.cols; ++x)
+            ++histogram[std::clamp(static_cast<int>(g[x]), 0, 255)];
+    }
     Reference ref;
-    const float bright = quantile(levels, 0.85);
-    ref.level = quantile(levels, 0.95);
+    const float bright = levelAt(histogram, grey.total(), 0.85);
+    ref.level = std::max(1.0f, levelAt(histogram, grey.total(), 0.95));
     std::array<std::vector<float>, 3> ratios;
     for (int y = 0; y < grey.rows; ++y) {
         const float* g = grey.ptr<float>(y);
         const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
         for (int x = 0; x < grey.cols; ++x) {
-            if (g[x] < bright || g[x] <= 0)
+            if (g[x] < bright)
                 continue;
             for (int k = 0; k < 3; ++k)
                 ratios[k].push_back(c[x][k] / g[x]);

@@ -22,7 +22,7 @@ constexpr int kChromaGrey = 24;
 constexpr int kChromaFull = 56;
 
 // About this many pixels a side are sampled to find the paper's grain.
-constexpr int kSampleSide = 256;
+constexpr int kSampleSide = 160;
 
 // BT.601 luma, in 1/256.
 constexpr int kLumaR = 77, kLumaG = 150, kLumaB = 29;
@@ -39,20 +39,6 @@ float luma(float r, float g, float b)
     return 0.299f * r + 0.587f * g + 0.114f * b;
 }
 
-// The paper map at a full-resolution pixel, by bilinear interpolation.
-cv::Vec3f paperAt(const IlluminationEstimator::Map& map, int x, int y)
-{
-    const cv::Mat& m = map.paper;
-    const float u = std::clamp(static_cast<float>((x + 0.5) / map.scale - 0.5), 0.0f, m.cols - 1.0f);
-    const float v = std::clamp(static_cast<float>((y + 0.5) / map.scale - 0.5), 0.0f, m.rows - 1.0f);
-    const int x0 = std::min(static_cast<int>(u), std::max(0, m.cols - 2)), y0 = std::min(static_cast<int>(v), std::max(0, m.rows - 2));
-    const int x1 = std::min(x0 + 1, m.cols - 1), y1 = std::min(y0 + 1, m.rows - 1);
-    const float fx = u - x0, fy = v - y0;
-    const cv::Vec3f top = m.at<cv::Vec3f>(y0, x0) * (1 - fx) + m.at<cv::Vec3f>(y0, x1) * fx;
-    const cv::Vec3f bottom = m.at<cv::Vec3f>(y1, x0) * (1 - fx) + m.at<cv::Vec3f>(y1, x1) * fx;
-    return top * (1 - fy) + bottom * fy;
-}
-
 // Paper's level and grain, from a grid of pixels over the whole photo. The
 // grain is read from the bright side of the paper peak only: ink, stamps and
 // pictures are all darker than paper.
@@ -60,12 +46,22 @@ Tone measureTone(const cv::Mat& rgb, const IlluminationEstimator::Map& map)
 {
     const int step = std::max(1, std::max(rgb.cols, rgb.rows) / kSampleSide);
     std::vector<float> reflectance, level;
+    const cv::Mat& m = map.paper;
+    // The paper map bilinearly at each sampled pixel.
     for (int y = step / 2; y < rgb.rows; y += step) {
         const unsigned char* s = rgb.ptr<unsigned char>(y);
+        const float v = std::clamp(static_cast<float>((y + 0.5) / map.scale - 0.5), 0.0f, m.rows - 1.0f);
+        const int y0 = std::min(static_cast<int>(v), std::max(0, m.rows - 2)), y1 = std::min(y0 + 1, m.rows - 1);
+        const float fy = v - y0;
+        const cv::Vec3f* top = m.ptr<cv::Vec3f>(y0);
+        const cv::Vec3f* bottom = m.ptr<cv::Vec3f>(y1);
         for (int x = step / 2; x < rgb.cols; x += step) {
-            const cv::Vec3f p = paperAt(map, x, y);
+            const float u = std::clamp(static_cast<float>((x + 0.5) / map.scale - 0.5), 0.0f, m.cols - 1.0f);
+            const int x0 = std::min(static_cast<int>(u), std::max(0, m.cols - 2)), x1 = std::min(x0 + 1, m.cols - 1);
+            const float fx = u - x0;
+            const cv::Vec3f p = (top[x0] * (1 - fx) + top[x1] * fx) * (1 - fy) + (bottom[x0] * (1 - fx) + bottom[x1] * fx) * fy;
             const unsigned char* c = s + 3 * x;
-            reflectance.push_back(luma(c[0] / p[0], c[1] / p[1], c[2] / p[2]));
+            reflectance.push_back(luma(c[0] / std::max(1.0f, p[0]), c[1] / std::max(1.0f, p[1]), c[2] / std::max(1.0f, p[2])));
             level.push_back(luma(p[0], p[1], p[2]));
         }
     }
