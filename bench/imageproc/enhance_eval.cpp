@@ -9,6 +9,9 @@
 //   spread    p95 - p5 of the grey of the sheet's blank paper (photo, 文档, 灰度)
 //   contrast  paper minus ink grey in tiles (photo, 文档)
 //   seal      hue of the seal against the clean sheet's, in degrees
+//   pictures  mean absolute RGB difference in pictures between 文档 and the
+//             clean sheet with its paper made white (a picture taken for
+//             paper comes out washed white)
 //   b/w error share of pixels differing from the clean sheet's Otsu threshold,
 //             for 黑白, OpenCV's adaptiveThreshold (Gaussian, block 31, best
 //             constant over the set) and Otsu on the photo
@@ -50,7 +53,7 @@ struct Page {
     cv::Size size;
     double spreadPhoto, spreadDoc, spreadGrey;
     double contrastPhoto, contrastDoc, contrastGrey;
-    double hueTruth, hueDoc, chromaDoc;
+    double hueTruth, hueDoc, chromaDoc, pictureDoc, picturePhoto;
     double errBw, errAdaptive[kAdaptiveCount], errOtsu, errBwText, errAdaptiveText;
     double spreadDocQuarter, errBwQuarter, quarterDifference;
 };
@@ -118,6 +121,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     double chroma = 0;
     em::hueOf(sheet.clean, sheet.seal, &r.hueTruth, &chroma);
     em::hueOf(doc, sheet.seal, &r.hueDoc, &r.chromaDoc);
+    r.pictureDoc = em::pictureDifference(doc, sheet.clean, sheet.paperColour, sheet.pictures);
+    r.picturePhoto = em::pictureDifference(photo, sheet.clean, sheet.paperColour, sheet.pictures);
 
     const cv::Mat truth = em::ownThreshold(sheet.clean);
     r.errBw = em::binaryError(em::grey(bw), truth);
@@ -144,9 +149,9 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     r.quarterDifference = cv::mean(difference)[0];
 
     std::printf("seed %u %dx%d  spread %3.0f -> %2.0f / %2.0f  contrast %3.0f -> %3.0f  seal %5.1f -> %5.1f deg "
-                "(chroma %3.0f)  b/w %.4f adaptive %.4f otsu %.4f  quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
+                "(chroma %3.0f)  pictures %4.1f  b/w %.4f adaptive %.4f otsu %.4f  quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
                 seed, r.size.width, r.size.height, r.spreadPhoto, r.spreadDoc, r.spreadGrey, r.contrastPhoto,
-                r.contrastDoc, r.hueTruth, r.hueDoc, r.chromaDoc, r.errBw, r.errAdaptive[2], r.errOtsu,
+                r.contrastDoc, r.hueTruth, r.hueDoc, r.chromaDoc, r.pictureDoc, r.errBw, r.errAdaptive[2], r.errOtsu,
                 r.spreadDocQuarter, r.errBwQuarter, r.quarterDifference, conditions.describe().c_str());
 
     if (keepPng) {
@@ -251,6 +256,9 @@ void summarise(const std::vector<Page>& pages)
                 meanOf(pages, &Page::contrastGrey), worstContrastRatio);
     std::printf("seal hue:              worst difference %.1f degrees (target <= 10), least chroma %.0f\n", worstHue,
                 minChroma);
+    std::printf("pictures:              mean colour difference to the clean sheet on white: 文档 %.1f (worst %.1f), "
+                "photo %.1f\n",
+                meanOf(pages, &Page::pictureDoc), maxOf(pages, &Page::pictureDoc), meanOf(pages, &Page::picturePhoto));
     std::printf("b/w error:             黑白 %.4f, adaptiveThreshold (C=%d, best of", bw, kAdaptiveConstants[best]);
     for (int i = 0; i < kAdaptiveCount; ++i)
         std::printf(" %d:%.4f", kAdaptiveConstants[i], adaptive[i]);

@@ -91,6 +91,16 @@ double hueDistance(double a, double b)
     return std::min(d, 360 - d);
 }
 
+double pictureDifference(const cv::Mat& rgb, const cv::Mat& clean, cv::Scalar paper, const cv::Mat& mask)
+{
+    cv::Mat white;
+    cv::multiply(clean, cv::Scalar(255 / paper[0], 255 / paper[1], 255 / paper[2]), white);
+    cv::Mat difference;
+    cv::absdiff(rgb, white, difference);
+    const cv::Scalar m = cv::mean(difference, mask);
+    return (m[0] + m[1] + m[2]) / 3;
+}
+
 double binaryError(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask)
 {
     cv::Mat differ = (a > 127) != (b > 127);

@@ -17,13 +17,19 @@ constexpr double kClosingShare = 0.035;
 // grey level beyond this in any channel means ink, a stamp or a picture.
 constexpr float kChromaTolerance = 0.07f;
 // A drop to this share of the brighter side within two work pixels is an
-// edge of something printed; shadows fall off more slowly.
+// edge of something printed, if it is most of the drop within a wider
+// window (a step, not part of a ramp): shadows fall off more slowly.
 constexpr float kEdgeRatio = 0.85f;
+constexpr float kStepShare = 0.6f;
+constexpr double kRampWindowShare = 0.04;
 // Nothing darker than this share of the brightest paper is taken as paper.
 constexpr float kDarkestPaper = 0.15f;
 // Places of paper may not get darker than this share of the brightest
 // paper, so that the desk beside a page is not blown up to white.
 constexpr float kFloor = 0.2f;
+// Nor darker than this grey level: a picture with no light in it (a covered
+// lens) is not stretched into amplified grain.
+constexpr float kDarkestLight = 32.0f;
 
 int oddAtLeast3(double v)
 {
@@ -127,10 +133,25 @@ Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
 // and no sharp edge close by.
 cv::Mat paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
 {
-    cv::Mat low, high;
+    cv::Mat low, high, wideLow, wideHigh;
     cv::erode(grey, low, cv::Mat());
     cv::dilate(grey, high, cv::Mat());
-    cv::Mat edges = low < high * kEdgeRatio;
+    const int wide = oddAtLeast3(kRampWindowShare * std::max(grey.cols, grey.rows));
+    const cv::Mat window = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(wide, wide));
+    cv::erode(grey, wideLow, window);
+    cv::dilate(grey, wideHigh, window);
+    cv::Mat edges(grey.size(), CV_8U);
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* l = low.ptr<float>(y);
+        const float* h = high.ptr<float>(y);
+        const float* wl = wideLow.ptr<float>(y);
+        const float* wh = wideHigh.ptr<float>(y);
+        unsigned char* e = edges.ptr<unsigned char>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            const float near = l[x] / h[x], far = wl[x] / wh[x];
+            e[x] = near < kEdgeRatio && std::log(near) <= kStepShare * std::log(far) ? 255 : 0;
+        }
+    }
     cv::dilate(edges, edges, cv::Mat());
 
     cv::Mat candidates(grey.size(), CV_8U);
@@ -236,7 +257,8 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
 {
     Map map;
     const int longSide = std::max(rgb.cols, rgb.rows);
-    const int factor = std::max(1, (longSide + kWorkSide - 1) / kWorkSide);
+    // A strip of a picture keeps at least one row and column at work scale.
+    const int factor = std::clamp((longSide + kWorkSide - 1) / kWorkSide, 1, std::min(rgb.cols, rgb.rows));
     map.scale = factor;
     const cv::Mat work = workImage(rgb, factor);
 
@@ -251,15 +273,14 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
 
     const Reference ref = referencePaper(closed, grey);
     const cv::Mat mask = paperMask(paperCandidates(closed, grey, ref), grey);
-    map.paperSeen = cv::countNonZero(mask) > 0;
-    if (!map.paperSeen) {
+    if (cv::countNonZero(mask) == 0) {
         // Nothing looks like paper: one flat light of the brightest colour,
         // which still takes out the paper's tint.
         cv::Scalar top;
         for (int c = 0; c < 3; ++c) {
             cv::Mat channel;
             cv::extractChannel(closed, channel, c);
-            top[c] = quantile(std::vector<float>(channel.begin<float>(), channel.end<float>()), 0.95);
+            top[c] = std::max(kDarkestLight, quantile(std::vector<float>(channel.begin<float>(), channel.end<float>()), 0.95));
         }
         map.paper = cv::Mat(closed.size(), CV_32FC3, top);
         return map;
@@ -267,8 +288,9 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
     cv::Mat paper = fillFromPaper(closed, mask);
     const double sigma = std::max(0.7, 0.003 * std::max(work.cols, work.rows));
     cv::GaussianBlur(paper, paper, cv::Size(), sigma);
-    const cv::Scalar floor(kFloor * ref.level * ref.chroma[0], kFloor * ref.level * ref.chroma[1],
-                           kFloor * ref.level * ref.chroma[2]);
+    cv::Scalar floor;
+    for (int c = 0; c < 3; ++c)
+        floor[c] = std::max(kDarkestLight, kFloor * ref.level * ref.chroma[c]);
     cv::max(paper, cv::Mat(paper.size(), paper.type(), floor), map.paper);
     return map;
 }
