@@ -81,7 +81,7 @@ cv::Mat quarterMask(const cv::Mat& m)
     return quarterOf(m) == 255;
 }
 
-void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0)
+void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0, int quality = -1)
 {
     cv::Mat image = rgb;
     if (longSide > 0 && std::max(rgb.cols, rgb.rows) > longSide) {
@@ -89,7 +89,7 @@ void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0)
         cv::resize(rgb, image, cv::Size(), f, f, cv::INTER_AREA);
     }
     QImage(image.data, image.cols, image.rows, static_cast<int>(image.step[0]), QImage::Format_RGB888)
-        .save(QString::fromStdString(path));
+        .save(QString::fromStdString(path), "PNG", quality);
 }
 
 // A photo a deskewed page could give from a 3840x2160 frame: up to 2900
@@ -187,7 +187,7 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     }
     if (!modesPng.empty()) {
         // The four modes side by side, small enough for the README.
-        const int panelHeight = 520;
+        const int panelHeight = 440;
         std::vector<cv::Mat> panels;
         for (const cv::Mat& m : {photo, doc, grey, bw}) {
             cv::Mat p;
@@ -197,7 +197,7 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
         }
         cv::Mat side;
         cv::hconcat(panels, side);
-        savePng(side, modesPng);
+        savePng(side, modesPng, 0, 0);
     }
     return r;
 }

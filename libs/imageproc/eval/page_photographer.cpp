@@ -110,7 +110,9 @@ cv::Mat PagePhotographer::shoot(const cv::Mat& clean, const Conditions& c, uint3
         cv::RNG rng(grainSeed);
         rng.fill(grain, cv::RNG::NORMAL, 0, 1);
         cv::Mat sigma;
-        cv::sqrt(cv::max(lit, 0.0) * c.shotNoise + c.noise * c.noise, sigma);
+        cv::max(lit, 0.0, sigma);
+        sigma.convertTo(sigma, -1, c.shotNoise, c.noise * c.noise);
+        cv::sqrt(sigma, sigma);
         lit += grain.mul(sigma);
     }
     cv::Mat photo;
