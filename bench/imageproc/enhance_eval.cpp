@@ -15,6 +15,8 @@
 //   b/w error share of pixels differing from the clean sheet's Otsu threshold,
 //             for 黑白, OpenCV's adaptiveThreshold (Gaussian, block 31, best
 //             constant over the set) and Otsu on the photo
+//   pieces    connected black pieces outside pictures against the clean
+//             sheet's count: strokes broken or run together, and specks
 //   quarter   the same photo at a quarter of its size (the preview's scale):
 //             spread, b/w error, and how far its 文档 is from the full-size
 //             文档 scaled down (mean absolute difference, grey levels)
@@ -55,6 +57,7 @@ struct Page {
     double contrastPhoto, contrastDoc, contrastGrey;
     double hueTruth, hueDoc, chromaDoc, pictureDoc, picturePhoto;
     double errBw, errAdaptive[kAdaptiveCount], errOtsu, errBwText, errAdaptiveText;
+    double piecesTruth, piecesBw, piecesAdaptive;
     double spreadDocQuarter, errBwQuarter, quarterDifference;
 };
 
@@ -136,6 +139,11 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
         if (kAdaptiveConstants[i] == 10)
             r.errAdaptiveText = em::binaryError(adaptive, truth, text);
     }
+    cv::Mat adaptive10;
+    cv::adaptiveThreshold(photoGrey, adaptive10, 255, cv::ADAPTIVE_THRESH_GAUSSIAN_C, cv::THRESH_BINARY, 31, 10);
+    r.piecesTruth = em::inkPieces(truth, text);
+    r.piecesBw = em::inkPieces(em::grey(bw), text);
+    r.piecesAdaptive = em::inkPieces(adaptive10, text);
     cv::Mat otsu;
     cv::threshold(photoGrey, otsu, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     r.errOtsu = em::binaryError(otsu, truth);
@@ -267,6 +275,14 @@ void summarise(const std::vector<Page>& pages)
                 bw / adaptive[best], bw / otsu);
     std::printf("b/w error, text only:  黑白 %.4f, adaptiveThreshold (C=10) %.4f (pictures and the star left out)\n",
                 meanOf(pages, &Page::errBwText), meanOf(pages, &Page::errAdaptiveText));
+    double brokenBw = 0, brokenAdaptive = 0;
+    for (const Page& p : pages) {
+        brokenBw += std::abs(p.piecesBw / p.piecesTruth - 1) / pages.size();
+        brokenAdaptive += std::abs(p.piecesAdaptive / p.piecesTruth - 1) / pages.size();
+    }
+    std::printf("pieces of print:       black pieces off the clean sheet's count by 黑白 %.1f%%, adaptiveThreshold "
+                "(C=10) %.1f%% (broken or merged strokes, specks)\n",
+                100 * brokenBw, 100 * brokenAdaptive);
     std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; 文档 vs full-size scaled "
                 "down: mean %.1f, max %.1f levels\n",
                 meanOf(pages, &Page::spreadDocQuarter), maxOf(pages, &Page::spreadDocQuarter),

@@ -109,6 +109,12 @@ double binaryError(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask)
     return static_cast<double>(cv::countNonZero(differ & mask)) / std::max(1, cv::countNonZero(mask));
 }
 
+double inkPieces(const cv::Mat& binary, const cv::Mat& mask)
+{
+    cv::Mat labels;
+    return cv::connectedComponents((binary < 128) & mask, labels, 8, CV_32S) - 1;
+}
+
 cv::Mat ownThreshold(const cv::Mat& cleanRgb)
 {
     cv::Mat binary;

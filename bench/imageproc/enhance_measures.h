@@ -31,6 +31,9 @@ double pictureDifference(const cv::Mat& rgb, const cv::Mat& clean, cv::Scalar pa
 // between two binary pictures.
 double binaryError(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask = cv::Mat());
 
+// Connected black pieces (8-connected) of a binary picture under `mask`.
+double inkPieces(const cv::Mat& binary, const cv::Mat& mask);
+
 // The clean page's own black and white: Otsu's level on its grey.
 cv::Mat ownThreshold(const cv::Mat& cleanRgb);
 

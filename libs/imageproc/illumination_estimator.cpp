@@ -22,6 +22,13 @@ constexpr float kChromaTolerance = 0.07f;
 constexpr float kEdgeRatio = 0.85f;
 constexpr float kStepShare = 0.6f;
 constexpr double kRampWindowShare = 0.04;
+// Paper cut off from the rest keeps at least this share of the picture and
+// this share of the rest's light; paper in a hard-edged shadow, this share
+// of the picture and at most this drop within two work pixels on average.
+constexpr double kSmallestPaper = 0.002;
+constexpr double kSameLight = 0.8;
+constexpr double kSmallestShadow = 0.02;
+constexpr double kFlat = 0.02;
 // Nothing darker than this share of the brightest paper is taken as paper.
 constexpr float kDarkestPaper = 0.15f;
 // Places of paper may not get darker than this share of the brightest
@@ -129,9 +136,15 @@ Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
     return ref;
 }
 
+struct Candidates {
+    cv::Mat paper;      // CV_8U: could be paper
+    cv::Mat edges;      // CV_8U: near a sharp edge, with paper's colour
+    cv::Mat roughness;  // CV_32F: the drop within two work pixels, 0 (flat) .. 1
+};
+
 // Places whose closed colour could be paper: its chromaticity, not too dark,
 // and no sharp edge close by.
-cv::Mat paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
+Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
 {
     cv::Mat low, high, wideLow, wideHigh;
     cv::erode(grey, low, cv::Mat());
@@ -141,61 +154,79 @@ cv::Mat paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Refere
     cv::erode(grey, wideLow, window);
     cv::dilate(grey, wideHigh, window);
     cv::Mat edges(grey.size(), CV_8U);
+    Candidates out{cv::Mat(grey.size(), CV_8U), cv::Mat(), cv::Mat(grey.size(), CV_32F)};
     for (int y = 0; y < grey.rows; ++y) {
         const float* l = low.ptr<float>(y);
         const float* h = high.ptr<float>(y);
         const float* wl = wideLow.ptr<float>(y);
         const float* wh = wideHigh.ptr<float>(y);
         unsigned char* e = edges.ptr<unsigned char>(y);
+        float* r = out.roughness.ptr<float>(y);
         for (int x = 0; x < grey.cols; ++x) {
             const float near = l[x] / h[x], far = wl[x] / wh[x];
             e[x] = near < kEdgeRatio && std::log(near) <= kStepShare * std::log(far) ? 255 : 0;
+            r[x] = 1 - near;
         }
     }
     cv::dilate(edges, edges, cv::Mat());
 
-    cv::Mat candidates(grey.size(), CV_8U);
     for (int y = 0; y < grey.rows; ++y) {
         const float* g = grey.ptr<float>(y);
         const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
-        const unsigned char* e = edges.ptr<unsigned char>(y);
-        unsigned char* out = candidates.ptr<unsigned char>(y);
+        unsigned char* e = edges.ptr<unsigned char>(y);
+        unsigned char* p = out.paper.ptr<unsigned char>(y);
         for (int x = 0; x < grey.cols; ++x) {
-            bool paper = !e[x] && g[x] > kDarkestPaper * ref.level;
+            bool paper = g[x] > kDarkestPaper * ref.level;
             for (int k = 0; k < 3 && paper; ++k)
                 paper = std::abs(c[x][k] / g[x] - ref.chroma[k]) <= kChromaTolerance;
-            out[x] = paper ? 255 : 0;
+            p[x] = paper && !e[x] ? 255 : 0;
+            e[x] = paper && e[x] ? 255 : 0;
         }
     }
-    return candidates;
+    out.edges = edges;
+    return out;
 }
 
 // The connected stretch of paper candidates that covers most of the picture,
-// with any other stretch as bright as it (paper cut off by a picture).
-cv::Mat paperMask(const cv::Mat& candidates, const cv::Mat& grey)
+// with any other stretch as bright as it (paper cut off by a picture), or
+// one that reaches the picture's border and is flat inside (paper in a
+// shadow with a hard edge: the arm comes in over the border, while the
+// pictures of a page lie within its margins and have texture).
+cv::Mat paperMask(const Candidates& candidates, const cv::Mat& grey)
 {
     cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(candidates, labels, stats, centroids, 4, CV_32S);
+    const int count = cv::connectedComponentsWithStats(candidates.paper, labels, stats, centroids, 4, CV_32S);
     if (count <= 1)
-        return cv::Mat::zeros(candidates.size(), CV_8U);
-    std::vector<double> sum(static_cast<size_t>(count), 0.0);
+        return cv::Mat::zeros(grey.size(), CV_8U);
+    std::vector<double> sum(static_cast<size_t>(count), 0.0), rough(static_cast<size_t>(count), 0.0);
     for (int y = 0; y < labels.rows; ++y) {
         const int* l = labels.ptr<int>(y);
         const float* g = grey.ptr<float>(y);
-        for (int x = 0; x < labels.cols; ++x)
+        const float* r = candidates.roughness.ptr<float>(y);
+        for (int x = 0; x < labels.cols; ++x) {
             sum[l[x]] += g[x];
+            rough[l[x]] += r[x];
+        }
     }
     int largest = 1;
     for (int i = 2; i < count; ++i) {
         if (stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
             largest = i;
     }
-    const auto mean = [&](int i) { return sum[i] / std::max(1, stats.at<int>(i, cv::CC_STAT_AREA)); };
-    const double minArea = 0.002 * labels.total();
+    const auto area = [&](int i) { return stats.at<int>(i, cv::CC_STAT_AREA); };
+    const auto mean = [&](int i) { return sum[i] / std::max(1, area(i)); };
+    const auto atBorder = [&](int i) {
+        const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
+        return left == 0 || top == 0 || left + stats.at<int>(i, cv::CC_STAT_WIDTH) == labels.cols
+            || top + stats.at<int>(i, cv::CC_STAT_HEIGHT) == labels.rows;
+    };
+    const double total = static_cast<double>(labels.total());
     std::vector<unsigned char> keep(static_cast<size_t>(count), 0);
     keep[largest] = 255;
     for (int i = 1; i < count; ++i) {
-        if (stats.at<int>(i, cv::CC_STAT_AREA) >= minArea && mean(i) >= 0.8 * mean(largest))
+        const bool bright = area(i) >= kSmallestPaper * total && mean(i) >= kSameLight * mean(largest);
+        const bool shadowed = area(i) >= kSmallestShadow * total && atBorder(i) && rough[i] / area(i) <= kFlat;
+        if (bright || shadowed)
             keep[i] = 255;
     }
     cv::Mat mask(labels.size(), CV_8U);
@@ -205,6 +236,13 @@ cv::Mat paperMask(const cv::Mat& candidates, const cv::Mat& grey)
         for (int x = 0; x < labels.cols; ++x)
             m[x] = keep[l[x]];
     }
+    // A hard shadow's edge lies between paper and paper: there the closed
+    // picture is the light itself. Along a picture's edge it is not.
+    const cv::Mat near = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+    cv::Mat paperNear, otherNear;
+    cv::dilate(mask, paperNear, near);
+    cv::dilate(~mask & ~candidates.edges, otherNear, near);
+    mask |= candidates.edges & paperNear & ~otherNear;
     return mask;
 }
 

@@ -102,6 +102,13 @@ double shadowBand(int x, int)
     return 0.45 + 0.55 * inside;
 }
 
+// The same band with edges 2 pixels soft, as a small lamp casts it.
+double hardShadow(int x, int)
+{
+    const double inside = std::clamp((std::abs(x - 120) - 36.0) / 2 + 0.5, 0.0, 1.0);
+    return 0.5 + 0.5 * inside;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Light)
@@ -157,6 +164,7 @@ private slots:
         QTest::newRow("文档, lamp in a corner, cream paper") << int(Document) << cream << corner;
         QTest::newRow("文档, shadow band") << int(Document) << white << Light(shadowBand);
         QTest::newRow("灰度, shadow band, cream paper") << int(Grey) << cream << Light(shadowBand);
+        QTest::newRow("文档, hard-edged shadow") << int(Document) << white << Light(hardShadow);
     }
 
     void unevenLight_isRemoved_paperEvenWhite_inkDark()
