@@ -17,6 +17,7 @@
 //             constant over the set) and Otsu on the photo
 //   pieces    connected black pieces outside pictures against the clean
 //             sheet's count: strokes broken or run together, and specks
+//   size      the photo as a quality-92 JPEG against 黑白 as a 1-bit PNG
 //   quarter   the same photo at a quarter of its size (the preview's scale):
 //             spread, b/w error, and how far its 文档 is from the full-size
 //             文档 scaled down (mean absolute difference, grey levels)
@@ -29,6 +30,8 @@
 #include "scene_random.h"
 #include "sheet_composer.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -58,6 +61,7 @@ struct Page {
     double hueTruth, hueDoc, chromaDoc, pictureDoc, picturePhoto;
     double errBw, errAdaptive[kAdaptiveCount], errOtsu, errBwText, errAdaptiveText;
     double piecesTruth, piecesBw, piecesAdaptive;
+    double bytesPhotoJpeg, bytesBwPng;
     double spreadDocQuarter, errBwQuarter, quarterDifference;
 };
 
@@ -82,6 +86,21 @@ cv::Mat quarterOf(const cv::Mat& m)
 cv::Mat quarterMask(const cv::Mat& m)
 {
     return quarterOf(m) == 255;
+}
+
+QImage imageOf(const cv::Mat& rgb)
+{
+    return QImage(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step[0]), QImage::Format_RGB888);
+}
+
+// Bytes of `image` written as `format` ("JPG" at `quality`, or "PNG").
+double bytesOf(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes.size();
 }
 
 void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0, int quality = -1)
@@ -147,6 +166,10 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     cv::Mat otsu;
     cv::threshold(photoGrey, otsu, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     r.errOtsu = em::binaryError(otsu, truth);
+
+    // The photo as saved today (JPEG, quality 92) against 黑白 as a 1-bit PNG.
+    r.bytesPhotoJpeg = bytesOf(imageOf(photo), "JPG", 92);
+    r.bytesBwPng = bytesOf(imageOf(bw).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "PNG");
 
     const cv::Mat photoQ = quarterOf(photo);
     const cv::Mat docQ = enhanced(photoQ, 1), bwQ = enhanced(photoQ, 3);
@@ -283,6 +306,10 @@ void summarise(const std::vector<Page>& pages)
     std::printf("pieces of print:       black pieces off the clean sheet's count by 黑白 %.1f%%, adaptiveThreshold "
                 "(C=10) %.1f%% (broken or merged strokes, specks)\n",
                 100 * brokenBw, 100 * brokenAdaptive);
+    std::printf("file size:             photo as JPEG (quality 92) mean %.0f KB; 黑白 as 1-bit PNG mean %.0f KB, "
+                "%.1f times smaller\n",
+                meanOf(pages, &Page::bytesPhotoJpeg) / 1024, meanOf(pages, &Page::bytesBwPng) / 1024,
+                meanOf(pages, &Page::bytesPhotoJpeg) / meanOf(pages, &Page::bytesBwPng));
     std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; 文档 vs full-size scaled "
                 "down: mean %.1f, max %.1f levels\n",
                 meanOf(pages, &Page::spreadDocQuarter), maxOf(pages, &Page::spreadDocQuarter),
