@@ -131,7 +131,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     const Sheet sheet = SheetComposer::make(rng.next(), r.size);
     const PagePhotographer::Conditions conditions = PagePhotographer::randomConditions(r.size, true, rng);
     const cv::Mat photo = PagePhotographer::shoot(sheet.clean, conditions, rng.next());
-    const cv::Mat doc = enhanced(photo, 1), grey = enhanced(photo, 2), bw = enhanced(photo, 3);
+    const cv::Mat doc = enhanced(photo, IMAGEPROC_ENHANCE_DOCUMENT), grey = enhanced(photo, IMAGEPROC_ENHANCE_GREY),
+                  bw = enhanced(photo, IMAGEPROC_ENHANCE_BLACK_WHITE);
 
     const cv::Mat photoGrey = em::grey(photo), docGrey = em::grey(doc), greyGrey = em::grey(grey);
     r.spreadPhoto = em::spread(photoGrey, sheet.paper);
@@ -172,7 +173,7 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     r.bytesBwPng = bytesOf(imageOf(bw).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "PNG");
 
     const cv::Mat photoQ = quarterOf(photo);
-    const cv::Mat docQ = enhanced(photoQ, 1), bwQ = enhanced(photoQ, 3);
+    const cv::Mat docQ = enhanced(photoQ, IMAGEPROC_ENHANCE_DOCUMENT), bwQ = enhanced(photoQ, IMAGEPROC_ENHANCE_BLACK_WHITE);
     r.spreadDocQuarter = em::spread(em::grey(docQ), quarterMask(sheet.paper));
     r.errBwQuarter = em::binaryError(em::grey(bwQ), em::ownThreshold(quarterOf(sheet.clean)));
     cv::Mat difference;

@@ -17,7 +17,12 @@
 
 namespace {
 
-enum Mode { Original = 0, Document = 1, Grey = 2, BlackWhite = 3 };
+enum Mode {
+    Original = IMAGEPROC_ENHANCE_ORIGINAL,
+    Document = IMAGEPROC_ENHANCE_DOCUMENT,
+    Grey = IMAGEPROC_ENHANCE_GREY,
+    BlackWhite = IMAGEPROC_ENHANCE_BLACK_WHITE
+};
 
 using Light = std::function<double(int x, int y)>;
 
