@@ -318,7 +318,8 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
         for (int c = 0; c < 3; ++c) {
             cv::Mat channel;
             cv::extractChannel(closed, channel, c);
-            top[c] = std::max(kDarkestLight, quantile(std::vector<float>(channel.begin<float>(), channel.end<float>()), 0.95));
+            const std::vector<float> values(channel.begin<float>(), channel.end<float>());
+            top[c] = std::max(kDarkestLight, quantile(values, 0.95));
         }
         map.paper = cv::Mat(closed.size(), CV_32FC3, top);
         return map;
