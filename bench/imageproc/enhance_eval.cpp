@@ -173,7 +173,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     r.bytesBwPng = bytesOf(imageOf(bw).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "PNG");
 
     const cv::Mat photoQ = quarterOf(photo);
-    const cv::Mat docQ = enhanced(photoQ, IMAGEPROC_ENHANCE_DOCUMENT), bwQ = enhanced(photoQ, IMAGEPROC_ENHANCE_BLACK_WHITE);
+    const cv::Mat docQ = enhanced(photoQ, IMAGEPROC_ENHANCE_DOCUMENT);
+    const cv::Mat bwQ = enhanced(photoQ, IMAGEPROC_ENHANCE_BLACK_WHITE);
     r.spreadDocQuarter = em::spread(em::grey(docQ), quarterMask(sheet.paper));
     r.errBwQuarter = em::binaryError(em::grey(bwQ), em::ownThreshold(quarterOf(sheet.clean)));
     cv::Mat difference;
@@ -181,7 +182,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     r.quarterDifference = cv::mean(difference)[0];
 
     std::printf("seed %u %dx%d  spread %3.0f -> %2.0f / %2.0f  contrast %3.0f -> %3.0f  seal %5.1f -> %5.1f deg "
-                "(chroma %3.0f)  pictures %4.1f  b/w %.4f adaptive %.4f otsu %.4f  quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
+                "(chroma %3.0f)  pictures %4.1f  b/w %.4f adaptive %.4f otsu %.4f  "
+                "quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
                 seed, r.size.width, r.size.height, r.spreadPhoto, r.spreadDoc, r.spreadGrey, r.contrastPhoto,
                 r.contrastDoc, r.hueTruth, r.hueDoc, r.chromaDoc, r.pictureDoc, r.errBw, r.errAdaptive[2], r.errOtsu,
                 r.spreadDocQuarter, r.errBwQuarter, r.quarterDifference, conditions.describe().c_str());
@@ -288,16 +290,18 @@ void summarise(const std::vector<Page>& pages)
                 meanOf(pages, &Page::contrastGrey), worstContrastRatio);
     std::printf("seal hue:              worst difference %.1f degrees (target <= 10), least chroma %.0f\n", worstHue,
                 minChroma);
-    std::printf("pictures:              mean colour difference to the clean sheet on white: 文档 %.1f (worst %.1f), "
-                "photo %.1f\n",
-                meanOf(pages, &Page::pictureDoc), maxOf(pages, &Page::pictureDoc), meanOf(pages, &Page::picturePhoto));
+    std::printf("pictures:              mean colour difference to the clean sheet on white: "
+                "文档 %.1f (worst %.1f), photo %.1f\n",
+                meanOf(pages, &Page::pictureDoc), maxOf(pages, &Page::pictureDoc),
+                meanOf(pages, &Page::picturePhoto));
     std::printf("b/w error:             黑白 %.4f, adaptiveThreshold (C=%d, best of", bw, kAdaptiveConstants[best]);
     for (int i = 0; i < kAdaptiveCount; ++i)
         std::printf(" %d:%.4f", kAdaptiveConstants[i], adaptive[i]);
     std::printf(") %.4f, Otsu %.4f\n", adaptive[best], otsu);
     std::printf("                       黑白/adaptive %.2f (target <= 0.5), 黑白/Otsu %.2f (target <= 0.33)\n",
                 bw / adaptive[best], bw / otsu);
-    std::printf("b/w error, text only:  黑白 %.4f, adaptiveThreshold (C=10) %.4f (pictures and the star left out)\n",
+    std::printf("b/w error, text only:  黑白 %.4f, adaptiveThreshold (C=10) %.4f "
+                "(pictures and the star left out)\n",
                 meanOf(pages, &Page::errBwText), meanOf(pages, &Page::errAdaptiveText));
     double brokenBw = 0, brokenAdaptive = 0;
     for (const Page& p : pages) {
@@ -311,7 +315,8 @@ void summarise(const std::vector<Page>& pages)
                 "%.1f times smaller\n",
                 meanOf(pages, &Page::bytesPhotoJpeg) / 1024, meanOf(pages, &Page::bytesBwPng) / 1024,
                 meanOf(pages, &Page::bytesPhotoJpeg) / meanOf(pages, &Page::bytesBwPng));
-    std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; 文档 vs full-size scaled "
+    std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; "
+                "文档 vs full-size scaled "
                 "down: mean %.1f, max %.1f levels\n",
                 meanOf(pages, &Page::spreadDocQuarter), maxOf(pages, &Page::spreadDocQuarter),
                 meanOf(pages, &Page::errBwQuarter), meanOf(pages, &Page::quarterDifference),
@@ -341,12 +346,14 @@ int main(int argc, char** argv)
         } else if (a == "--modes-png" && i + 1 < argc) {
             modesPng = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--set dev|heldout | --first SEED] [--pages N] [--png DIR] [--modes-png FILE]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--set dev|heldout | --first SEED] [--pages N] [--png DIR] [--modes-png FILE]\n",
+                         argv[0]);
             return 2;
         }
     }
-    std::printf("%s, seeds %u..%u\n", base == kHeldOutSeed ? "held-out set" : base == kDevelopmentSeed ? "development set" : "chosen seeds", base,
-                base + count - 1);
+    const char* set = base == kHeldOutSeed ? "held-out set" : base == kDevelopmentSeed ? "development set" : "chosen seeds";
+    std::printf("%s, seeds %u..%u\n", set, base, base + count - 1);
     std::vector<Page> pages;
     for (int i = 0; i < count; ++i)
         pages.push_back(measure(base + i, pngDir, i < pngPages, i == 0 ? modesPng : std::string()));

@@ -185,7 +185,8 @@ private slots:
         const cv::Mat grey = greyOf(rgb);
         const double low = percentile(grey, paperMask, 0.05), high = percentile(grey, paperMask, 0.95);
         QVERIFY2(high - low <= 8 && low >= 240, qPrintable(QString("paper %1..%2").arg(low).arg(high)));
-        QVERIFY2(percentile(grey, inkMask, 0.5) <= 60, qPrintable(QString("ink %1").arg(percentile(grey, inkMask, 0.5))));
+        const double ink = percentile(grey, inkMask, 0.5);
+        QVERIFY2(ink <= 60, qPrintable(QString("ink %1").arg(ink)));
         // The paper is neutral white, not the paper's or the lamp's tint.
         const cv::Scalar mean = cv::mean(rgb, paperMask);
         QVERIFY(std::abs(mean[0] - mean[2]) <= 3);
@@ -196,7 +197,8 @@ private slots:
         QTest::addColumn<cv::Scalar>("seal");
         QTest::addColumn<Light>("light");
         QTest::newRow("crimson, even light") << cv::Scalar(200, 30, 45) << Light([](int, int) { return 0.9; });
-        QTest::newRow("vermilion, gradient") << cv::Scalar(225, 60, 40) << Light([](int x, int) { return 1.0 - 0.5 * x / 240; });
+        const Light gradient = [](int x, int) { return 1.0 - 0.5 * x / 240; };
+        QTest::newRow("vermilion, gradient") << cv::Scalar(225, 60, 40) << gradient;
         QTest::newRow("carmine, in the shadow") << cv::Scalar(190, 25, 60) << Light(shadowBand);
     }
 
@@ -222,7 +224,8 @@ private slots:
         QCOMPARE(enhance(grey, Grey), 1);
         std::vector<cv::Mat> channels;
         cv::split(grey, channels);
-        QCOMPARE(cv::norm(channels[0], channels[1], cv::NORM_INF) + cv::norm(channels[0], channels[2], cv::NORM_INF), 0.0);
+        QCOMPARE(cv::norm(channels[0], channels[1], cv::NORM_INF), 0.0);
+        QCOMPARE(cv::norm(channels[0], channels[2], cv::NORM_INF), 0.0);
     }
 
     void pictures_keepTheirTone_data()
@@ -309,7 +312,8 @@ private slots:
         const cv::Size size(720, 1020);
         const Sheet sheet = SheetComposer::make(11, size);
         SceneRandom rng(12);
-        const cv::Mat photo = PagePhotographer::shoot(sheet.clean, PagePhotographer::randomConditions(size, true, rng), 13);
+        const PagePhotographer::Conditions lampAndArm = PagePhotographer::randomConditions(size, true, rng);
+        const cv::Mat photo = PagePhotographer::shoot(sheet.clean, lampAndArm, 13);
         cv::Mat doc = photo.clone();
         QCOMPARE(enhance(doc, Document), 1);
         const cv::Mat grey = greyOf(doc);

@@ -80,7 +80,8 @@ cv::Mat PagePhotographer::light(cv::Size size, const Conditions& c)
             double lamp = std::pow(h2 / (h2 + d.dot(d)), 1.5);
             if (c.shadow) {
                 const double dist = distanceToSegment(p, c.armFrom, c.armTo);
-                const double inside = 1 - smoothstep(c.armHalfWidth - c.penumbra / 2, c.armHalfWidth + c.penumbra / 2, dist);
+                const double edge = c.penumbra / 2;
+                const double inside = 1 - smoothstep(c.armHalfWidth - edge, c.armHalfWidth + edge, dist);
                 lamp *= 1 - c.armDepth * inside;
             }
             coarse.at<float>(gy, gx) = static_cast<float>(c.ambient + (1 - c.ambient) * lamp);
