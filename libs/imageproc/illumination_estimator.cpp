@@ -29,6 +29,10 @@ constexpr double kSmallestPaper = 0.002;
 constexpr double kSameLight = 0.8;
 constexpr double kSmallestShadow = 0.02;
 constexpr double kFlat = 0.02;
+// Print: darker than this share of the closed picture; at least this share
+// of a shadowed stretch has it.
+constexpr float kPrintDepth = 0.85f;
+constexpr double kPrintedShare = 0.01;
 // Nothing darker than this share of the brightest paper is taken as paper.
 constexpr float kDarkestPaper = 0.15f;
 // Places of paper may not get darker than this share of the brightest
@@ -140,11 +144,12 @@ struct Candidates {
     cv::Mat paper;      // CV_8U: could be paper
     cv::Mat edges;      // CV_8U: near a sharp edge, with paper's colour
     cv::Mat roughness;  // CV_32F: the drop within two work pixels, 0 (flat) .. 1
+    cv::Mat print;      // CV_8U: 1 where the closing took away something dark
 };
 
 // Places whose closed colour could be paper: its chromaticity, not too dark,
 // and no sharp edge close by.
-Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
+Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const cv::Mat& openGrey, const Reference& ref)
 {
     cv::Mat low, high, wideLow, wideHigh;
     cv::erode(grey, low, cv::Mat());
@@ -154,7 +159,7 @@ Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Ref
     cv::erode(grey, wideLow, window);
     cv::dilate(grey, wideHigh, window);
     cv::Mat edges(grey.size(), CV_8U);
-    Candidates out{cv::Mat(grey.size(), CV_8U), cv::Mat(), cv::Mat(grey.size(), CV_32F)};
+    Candidates out{cv::Mat(grey.size(), CV_8U), cv::Mat(), cv::Mat(grey.size(), CV_32F), cv::Mat()};
     for (int y = 0; y < grey.rows; ++y) {
         const float* l = low.ptr<float>(y);
         const float* h = high.ptr<float>(y);
@@ -184,48 +189,57 @@ Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Ref
         }
     }
     out.edges = edges;
+    out.print = openGrey < grey * kPrintDepth;
+    out.print /= 255;
     return out;
 }
 
-// The connected stretch of paper candidates that covers most of the picture,
-// with any other stretch as bright as it (paper cut off by a picture), or
-// one that reaches the picture's border and is flat inside (paper in a
-// shadow with a hard edge: the arm comes in over the border, while the
-// pictures of a page lie within its margins and have texture).
+// The brightest large stretch of paper candidates, with any other stretch
+// as bright as it (paper cut off by a picture), or
+// one that reaches the picture's border, is flat inside and has print on
+// it (paper in a shadow with a hard edge: the arm comes in over the border,
+// while the pictures of a page lie within its margins and have texture, and
+// a plain desk around a page has no print).
 cv::Mat paperMask(const Candidates& candidates, const cv::Mat& grey)
 {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(candidates.paper, labels, stats, centroids, 4, CV_32S);
     if (count <= 1)
         return cv::Mat::zeros(grey.size(), CV_8U);
-    std::vector<double> sum(static_cast<size_t>(count), 0.0), rough(static_cast<size_t>(count), 0.0);
+    std::vector<double> sum(static_cast<size_t>(count), 0.0), rough(sum), print(sum);
     for (int y = 0; y < labels.rows; ++y) {
         const int* l = labels.ptr<int>(y);
         const float* g = grey.ptr<float>(y);
         const float* r = candidates.roughness.ptr<float>(y);
+        const unsigned char* p = candidates.print.ptr<unsigned char>(y);
         for (int x = 0; x < labels.cols; ++x) {
             sum[l[x]] += g[x];
             rough[l[x]] += r[x];
+            print[l[x]] += p[x];
         }
-    }
-    int largest = 1;
-    for (int i = 2; i < count; ++i) {
-        if (stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
-            largest = i;
     }
     const auto area = [&](int i) { return stats.at<int>(i, cv::CC_STAT_AREA); };
     const auto mean = [&](int i) { return sum[i] / std::max(1, area(i)); };
+    const double total = static_cast<double>(labels.total());
+    // The paper: the brightest stretch of some size (a grey desk around a
+    // page may be larger), else the largest.
+    int paper = 1;
+    for (int i = 2; i < count; ++i) {
+        const bool large = area(i) >= kSmallestShadow * total, paperLarge = area(paper) >= kSmallestShadow * total;
+        if ((large && (!paperLarge || mean(i) > mean(paper))) || (!large && !paperLarge && area(i) > area(paper)))
+            paper = i;
+    }
     const auto atBorder = [&](int i) {
         const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
         return left == 0 || top == 0 || left + stats.at<int>(i, cv::CC_STAT_WIDTH) == labels.cols
             || top + stats.at<int>(i, cv::CC_STAT_HEIGHT) == labels.rows;
     };
-    const double total = static_cast<double>(labels.total());
     std::vector<unsigned char> keep(static_cast<size_t>(count), 0);
-    keep[largest] = 255;
+    keep[paper] = 255;
     for (int i = 1; i < count; ++i) {
-        const bool bright = area(i) >= kSmallestPaper * total && mean(i) >= kSameLight * mean(largest);
-        const bool shadowed = area(i) >= kSmallestShadow * total && atBorder(i) && rough[i] / area(i) <= kFlat;
+        const bool bright = area(i) >= kSmallestPaper * total && mean(i) >= kSameLight * mean(paper);
+        const bool shadowed = area(i) >= kSmallestShadow * total && atBorder(i) && rough[i] / area(i) <= kFlat
+            && print[i] / area(i) >= kPrintedShare;
         if (bright || shadowed)
             keep[i] = 255;
     }
@@ -310,7 +324,11 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
     grey = cv::max(grey, 1.0f);
 
     const Reference ref = referencePaper(closed, grey);
-    const cv::Mat mask = paperMask(paperCandidates(closed, grey, ref), grey);
+    // The same grey before the closing, where print still shows.
+    cv::Mat openGrey;
+    work.convertTo(openGrey, CV_32F);
+    cv::transform(openGrey, openGrey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    const cv::Mat mask = paperMask(paperCandidates(closed, grey, openGrey, ref), grey);
     if (cv::countNonZero(mask) == 0) {
         // Nothing looks like paper: one flat light of the brightest colour,
         // which still takes out the paper's tint.

@@ -192,6 +192,19 @@ private slots:
         QVERIFY(std::abs(mean[0] - mean[2]) <= 3);
     }
 
+    void wholeFrame_greyDeskAroundPage_staysDarkerThanPaper()
+    {
+        // The preview shows the whole frame: a page on a grey desk that
+        // covers more of it than the page.
+        cv::Mat page = litPage(cv::Scalar(235, 235, 232), cv::Scalar(25, 25, 30), [](int, int) { return 1.0; });
+        cv::Mat frame(180, 240, CV_8UC3, cv::Scalar(120, 120, 118));
+        page(cv::Rect(60, 40, 120, 90)).copyTo(frame(cv::Rect(60, 40, 120, 90)));
+        QCOMPARE(enhance(frame, Document), 1);
+        const double desk = cv::mean(greyOf(frame(cv::Rect(0, 0, 240, 30))))[0];
+        const double paper = cv::mean(greyOf(frame(cv::Rect(65, 42, 110, 6))))[0];
+        QVERIFY2(desk < 200 && paper > 245, qPrintable(QString("desk %1, paper %2").arg(desk).arg(paper)));
+    }
+
     void redSeal_staysRed_data()
     {
         QTest::addColumn<cv::Scalar>("seal");
