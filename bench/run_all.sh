@@ -19,6 +19,9 @@ echo "== image processing"
 (cd "$build" && ./bench/bench_imageproc "${reps[@]}")
 echo "== page detection accuracy: 300 scenes on the evaluation seeds"
 "$build/bench/imageproc_eval" --set eval
+echo "== scan-like picture modes: speed on one core, quality on the held-out sheets"
+taskset -c 1 "$build/bench/bench_enhance" "${reps[@]}"
+"$build/bench/enhance_eval" --set heldout
 echo "== photos and PDF"
 "$root/bench/gallery/pdf_vs_img2pdf.sh" "$build"
 echo "== image modes"

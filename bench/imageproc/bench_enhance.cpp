@@ -54,7 +54,8 @@ void enhance(benchmark::State& state, cv::Size size)
         state.PauseTiming();
         photo.copyTo(work);
         state.ResumeTiming();
-        benchmark::DoNotOptimize(ImageProc_Enhance(work.data, work.cols, static_cast<int>(work.step[0]), work.rows, mode));
+        const int stride = static_cast<int>(work.step[0]);
+        benchmark::DoNotOptimize(ImageProc_Enhance(work.data, work.cols, stride, work.rows, mode));
     }
 }
 

@@ -9,9 +9,15 @@
 //   spread    p95 - p5 of the grey of the sheet's blank paper (photo, 文档, 灰度)
 //   contrast  paper minus ink grey in tiles (photo, 文档)
 //   seal      hue of the seal against the clean sheet's, in degrees
+//   pictures  mean absolute RGB difference in pictures between 文档 and the
+//             clean sheet with its paper made white (a picture taken for
+//             paper comes out washed white)
 //   b/w error share of pixels differing from the clean sheet's Otsu threshold,
 //             for 黑白, OpenCV's adaptiveThreshold (Gaussian, block 31, best
 //             constant over the set) and Otsu on the photo
+//   pieces    connected black pieces outside pictures against the clean
+//             sheet's count: strokes broken or run together, and specks
+//   size      the photo as a quality-92 JPEG against 黑白 as a 1-bit PNG
 //   quarter   the same photo at a quarter of its size (the preview's scale):
 //             spread, b/w error, and how far its 文档 is from the full-size
 //             文档 scaled down (mean absolute difference, grey levels)
@@ -24,6 +30,8 @@
 #include "scene_random.h"
 #include "sheet_composer.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -50,8 +58,10 @@ struct Page {
     cv::Size size;
     double spreadPhoto, spreadDoc, spreadGrey;
     double contrastPhoto, contrastDoc, contrastGrey;
-    double hueTruth, hueDoc, chromaDoc;
+    double hueTruth, hueDoc, chromaDoc, pictureDoc, picturePhoto;
     double errBw, errAdaptive[kAdaptiveCount], errOtsu, errBwText, errAdaptiveText;
+    double piecesTruth, piecesBw, piecesAdaptive;
+    double bytesPhotoJpeg, bytesBwPng;
     double spreadDocQuarter, errBwQuarter, quarterDifference;
 };
 
@@ -78,7 +88,22 @@ cv::Mat quarterMask(const cv::Mat& m)
     return quarterOf(m) == 255;
 }
 
-void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0)
+QImage imageOf(const cv::Mat& rgb)
+{
+    return QImage(rgb.data, rgb.cols, rgb.rows, static_cast<int>(rgb.step[0]), QImage::Format_RGB888);
+}
+
+// Bytes of `image` written as `format` ("JPG" at `quality`, or "PNG").
+double bytesOf(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes.size();
+}
+
+void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0, int quality = -1)
 {
     cv::Mat image = rgb;
     if (longSide > 0 && std::max(rgb.cols, rgb.rows) > longSide) {
@@ -86,7 +111,7 @@ void savePng(const cv::Mat& rgb, const std::string& path, int longSide = 0)
         cv::resize(rgb, image, cv::Size(), f, f, cv::INTER_AREA);
     }
     QImage(image.data, image.cols, image.rows, static_cast<int>(image.step[0]), QImage::Format_RGB888)
-        .save(QString::fromStdString(path));
+        .save(QString::fromStdString(path), "PNG", quality);
 }
 
 // A photo a deskewed page could give from a 3840x2160 frame: up to 2900
@@ -106,7 +131,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     const Sheet sheet = SheetComposer::make(rng.next(), r.size);
     const PagePhotographer::Conditions conditions = PagePhotographer::randomConditions(r.size, true, rng);
     const cv::Mat photo = PagePhotographer::shoot(sheet.clean, conditions, rng.next());
-    const cv::Mat doc = enhanced(photo, 1), grey = enhanced(photo, 2), bw = enhanced(photo, 3);
+    const cv::Mat doc = enhanced(photo, IMAGEPROC_ENHANCE_DOCUMENT), grey = enhanced(photo, IMAGEPROC_ENHANCE_GREY),
+                  bw = enhanced(photo, IMAGEPROC_ENHANCE_BLACK_WHITE);
 
     const cv::Mat photoGrey = em::grey(photo), docGrey = em::grey(doc), greyGrey = em::grey(grey);
     r.spreadPhoto = em::spread(photoGrey, sheet.paper);
@@ -118,6 +144,8 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     double chroma = 0;
     em::hueOf(sheet.clean, sheet.seal, &r.hueTruth, &chroma);
     em::hueOf(doc, sheet.seal, &r.hueDoc, &r.chromaDoc);
+    r.pictureDoc = em::pictureDifference(doc, sheet.clean, sheet.paperColour, sheet.pictures);
+    r.picturePhoto = em::pictureDifference(photo, sheet.clean, sheet.paperColour, sheet.pictures);
 
     const cv::Mat truth = em::ownThreshold(sheet.clean);
     r.errBw = em::binaryError(em::grey(bw), truth);
@@ -131,12 +159,22 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
         if (kAdaptiveConstants[i] == 10)
             r.errAdaptiveText = em::binaryError(adaptive, truth, text);
     }
+    cv::Mat adaptive10;
+    cv::adaptiveThreshold(photoGrey, adaptive10, 255, cv::ADAPTIVE_THRESH_GAUSSIAN_C, cv::THRESH_BINARY, 31, 10);
+    r.piecesTruth = em::inkPieces(truth, text);
+    r.piecesBw = em::inkPieces(em::grey(bw), text);
+    r.piecesAdaptive = em::inkPieces(adaptive10, text);
     cv::Mat otsu;
     cv::threshold(photoGrey, otsu, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     r.errOtsu = em::binaryError(otsu, truth);
 
+    // The photo as saved today (JPEG, quality 92) against 黑白 as a 1-bit PNG.
+    r.bytesPhotoJpeg = bytesOf(imageOf(photo), "JPG", 92);
+    r.bytesBwPng = bytesOf(imageOf(bw).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "PNG");
+
     const cv::Mat photoQ = quarterOf(photo);
-    const cv::Mat docQ = enhanced(photoQ, 1), bwQ = enhanced(photoQ, 3);
+    const cv::Mat docQ = enhanced(photoQ, IMAGEPROC_ENHANCE_DOCUMENT);
+    const cv::Mat bwQ = enhanced(photoQ, IMAGEPROC_ENHANCE_BLACK_WHITE);
     r.spreadDocQuarter = em::spread(em::grey(docQ), quarterMask(sheet.paper));
     r.errBwQuarter = em::binaryError(em::grey(bwQ), em::ownThreshold(quarterOf(sheet.clean)));
     cv::Mat difference;
@@ -144,9 +182,10 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     r.quarterDifference = cv::mean(difference)[0];
 
     std::printf("seed %u %dx%d  spread %3.0f -> %2.0f / %2.0f  contrast %3.0f -> %3.0f  seal %5.1f -> %5.1f deg "
-                "(chroma %3.0f)  b/w %.4f adaptive %.4f otsu %.4f  quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
+                "(chroma %3.0f)  pictures %4.1f  b/w %.4f adaptive %.4f otsu %.4f  "
+                "quarter: spread %2.0f b/w %.4f diff %.1f  [%s]\n",
                 seed, r.size.width, r.size.height, r.spreadPhoto, r.spreadDoc, r.spreadGrey, r.contrastPhoto,
-                r.contrastDoc, r.hueTruth, r.hueDoc, r.chromaDoc, r.errBw, r.errAdaptive[2], r.errOtsu,
+                r.contrastDoc, r.hueTruth, r.hueDoc, r.chromaDoc, r.pictureDoc, r.errBw, r.errAdaptive[2], r.errOtsu,
                 r.spreadDocQuarter, r.errBwQuarter, r.quarterDifference, conditions.describe().c_str());
 
     if (keepPng) {
@@ -182,7 +221,7 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
     }
     if (!modesPng.empty()) {
         // The four modes side by side, small enough for the README.
-        const int panelHeight = 520;
+        const int panelHeight = 440;
         std::vector<cv::Mat> panels;
         for (const cv::Mat& m : {photo, doc, grey, bw}) {
             cv::Mat p;
@@ -192,7 +231,7 @@ Page measure(uint32_t seed, const std::string& pngDir, bool keepPng, const std::
         }
         cv::Mat side;
         cv::hconcat(panels, side);
-        savePng(side, modesPng);
+        savePng(side, modesPng, 0, 0);
     }
     return r;
 }
@@ -251,15 +290,33 @@ void summarise(const std::vector<Page>& pages)
                 meanOf(pages, &Page::contrastGrey), worstContrastRatio);
     std::printf("seal hue:              worst difference %.1f degrees (target <= 10), least chroma %.0f\n", worstHue,
                 minChroma);
+    std::printf("pictures:              mean colour difference to the clean sheet on white: "
+                "文档 %.1f (worst %.1f), photo %.1f\n",
+                meanOf(pages, &Page::pictureDoc), maxOf(pages, &Page::pictureDoc),
+                meanOf(pages, &Page::picturePhoto));
     std::printf("b/w error:             黑白 %.4f, adaptiveThreshold (C=%d, best of", bw, kAdaptiveConstants[best]);
     for (int i = 0; i < kAdaptiveCount; ++i)
         std::printf(" %d:%.4f", kAdaptiveConstants[i], adaptive[i]);
     std::printf(") %.4f, Otsu %.4f\n", adaptive[best], otsu);
     std::printf("                       黑白/adaptive %.2f (target <= 0.5), 黑白/Otsu %.2f (target <= 0.33)\n",
                 bw / adaptive[best], bw / otsu);
-    std::printf("b/w error, text only:  黑白 %.4f, adaptiveThreshold (C=10) %.4f (pictures and the star left out)\n",
+    std::printf("b/w error, text only:  黑白 %.4f, adaptiveThreshold (C=10) %.4f "
+                "(pictures and the star left out)\n",
                 meanOf(pages, &Page::errBwText), meanOf(pages, &Page::errAdaptiveText));
-    std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; 文档 vs full-size scaled "
+    double brokenBw = 0, brokenAdaptive = 0;
+    for (const Page& p : pages) {
+        brokenBw += std::abs(p.piecesBw / p.piecesTruth - 1) / pages.size();
+        brokenAdaptive += std::abs(p.piecesAdaptive / p.piecesTruth - 1) / pages.size();
+    }
+    std::printf("pieces of print:       black pieces off the clean sheet's count by 黑白 %.1f%%, adaptiveThreshold "
+                "(C=10) %.1f%% (broken or merged strokes, specks)\n",
+                100 * brokenBw, 100 * brokenAdaptive);
+    std::printf("file size:             photo as JPEG (quality 92) mean %.0f KB; 黑白 as 1-bit PNG mean %.0f KB, "
+                "%.1f times smaller\n",
+                meanOf(pages, &Page::bytesPhotoJpeg) / 1024, meanOf(pages, &Page::bytesBwPng) / 1024,
+                meanOf(pages, &Page::bytesPhotoJpeg) / meanOf(pages, &Page::bytesBwPng));
+    std::printf("quarter scale:         文档 spread mean %.1f, max %.0f; 黑白 error %.4f; "
+                "文档 vs full-size scaled "
                 "down: mean %.1f, max %.1f levels\n",
                 meanOf(pages, &Page::spreadDocQuarter), maxOf(pages, &Page::spreadDocQuarter),
                 meanOf(pages, &Page::errBwQuarter), meanOf(pages, &Page::quarterDifference),
@@ -289,12 +346,14 @@ int main(int argc, char** argv)
         } else if (a == "--modes-png" && i + 1 < argc) {
             modesPng = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--set dev|heldout | --first SEED] [--pages N] [--png DIR] [--modes-png FILE]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--set dev|heldout | --first SEED] [--pages N] [--png DIR] [--modes-png FILE]\n",
+                         argv[0]);
             return 2;
         }
     }
-    std::printf("%s, seeds %u..%u\n", base == kHeldOutSeed ? "held-out set" : base == kDevelopmentSeed ? "development set" : "chosen seeds", base,
-                base + count - 1);
+    const char* set = base == kHeldOutSeed ? "held-out set" : base == kDevelopmentSeed ? "development set" : "chosen seeds";
+    std::printf("%s, seeds %u..%u\n", set, base, base + count - 1);
     std::vector<Page> pages;
     for (int i = 0; i < count; ++i)
         pages.push_back(measure(base + i, pngDir, i < pngPages, i == 0 ? modesPng : std::string()));

@@ -91,12 +91,28 @@ double hueDistance(double a, double b)
     return std::min(d, 360 - d);
 }
 
+double pictureDifference(const cv::Mat& rgb, const cv::Mat& clean, cv::Scalar paper, const cv::Mat& mask)
+{
+    cv::Mat white;
+    cv::multiply(clean, cv::Scalar(255 / paper[0], 255 / paper[1], 255 / paper[2]), white);
+    cv::Mat difference;
+    cv::absdiff(rgb, white, difference);
+    const cv::Scalar m = cv::mean(difference, mask);
+    return (m[0] + m[1] + m[2]) / 3;
+}
+
 double binaryError(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask)
 {
     cv::Mat differ = (a > 127) != (b > 127);
     if (mask.empty())
         return static_cast<double>(cv::countNonZero(differ)) / differ.total();
     return static_cast<double>(cv::countNonZero(differ & mask)) / std::max(1, cv::countNonZero(mask));
+}
+
+double inkPieces(const cv::Mat& binary, const cv::Mat& mask)
+{
+    cv::Mat labels;
+    return cv::connectedComponents((binary < 128) & mask, labels, 8, CV_32S) - 1;
 }
 
 cv::Mat ownThreshold(const cv::Mat& cleanRgb)

@@ -23,9 +23,16 @@ void hueOf(const cv::Mat& rgb, const cv::Mat& mask, double* hue, double* chroma)
 // Difference of two hues, 0..180 degrees.
 double hueDistance(double a, double b);
 
+// Mean absolute difference (RGB, 0..255) under `mask` between `rgb` and
+// `clean` with its paper colour scaled to white.
+double pictureDifference(const cv::Mat& rgb, const cv::Mat& clean, cv::Scalar paper, const cv::Mat& mask);
+
 // Share of pixels (under `mask`, if given) whose black or white differs
 // between two binary pictures.
 double binaryError(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask = cv::Mat());
+
+// Connected black pieces (8-connected) of a binary picture under `mask`.
+double inkPieces(const cv::Mat& binary, const cv::Mat& mask);
 
 // The clean page's own black and white: Otsu's level on its grey.
 cv::Mat ownThreshold(const cv::Mat& cleanRgb);

@@ -23,6 +23,11 @@ void singleThreadedOpenCv()
     std::call_once(once, [] { cv::setNumThreads(0); });
 }
 
+static_assert(static_cast<int>(PageEnhancer::Mode::Document) == IMAGEPROC_ENHANCE_DOCUMENT
+                  && static_cast<int>(PageEnhancer::Mode::Grey) == IMAGEPROC_ENHANCE_GREY
+                  && static_cast<int>(PageEnhancer::Mode::BlackWhite) == IMAGEPROC_ENHANCE_BLACK_WHITE,
+              "the modes of the C interface");
+
 } // namespace
 
 extern "C" {

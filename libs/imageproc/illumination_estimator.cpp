@@ -17,13 +17,30 @@ constexpr double kClosingShare = 0.035;
 // grey level beyond this in any channel means ink, a stamp or a picture.
 constexpr float kChromaTolerance = 0.07f;
 // A drop to this share of the brighter side within two work pixels is an
-// edge of something printed; shadows fall off more slowly.
+// edge of something printed, if it is most of the drop within a wider
+// window (a step, not part of a ramp): shadows fall off more slowly.
 constexpr float kEdgeRatio = 0.85f;
+constexpr float kStepShare = 0.6f;
+constexpr double kRampWindowShare = 0.04;
+// Paper cut off from the rest keeps at least this share of the picture and
+// this share of the rest's light; paper in a hard-edged shadow, this share
+// of the picture and at most this drop within two work pixels on average.
+constexpr double kSmallestPaper = 0.002;
+constexpr double kSameLight = 0.8;
+constexpr double kSmallestShadow = 0.02;
+constexpr double kFlat = 0.02;
+// Print: darker than this share of the closed picture; at least this share
+// of a shadowed stretch has it.
+constexpr float kPrintDepth = 0.85f;
+constexpr double kPrintedShare = 0.01;
 // Nothing darker than this share of the brightest paper is taken as paper.
 constexpr float kDarkestPaper = 0.15f;
 // Places of paper may not get darker than this share of the brightest
 // paper, so that the desk beside a page is not blown up to white.
 constexpr float kFloor = 0.2f;
+// Nor darker than this grey level: a picture with no light in it (a covered
+// lens) is not stretched into amplified grain.
+constexpr float kDarkestLight = 32.0f;
 
 int oddAtLeast3(double v)
 {
@@ -82,19 +99,37 @@ struct Reference {
     std::array<float, 3> chroma{};    // its channels over its grey
 };
 
+// Grey level below which a share `q` of the picture lies.
+float levelAt(const std::array<int, 256>& histogram, size_t total, double q)
+{
+    const double wanted = q * total;
+    double seen = 0;
+    for (int level = 0; level < 256; ++level) {
+        seen += histogram[level];
+        if (seen > wanted)
+            return static_cast<float>(level);
+    }
+    return 255.0f;
+}
+
 // The brightest sixth of the closed picture is taken to be paper.
 Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
 {
-    std::vector<float> levels(grey.begin<float>(), grey.end<float>());
+    std::array<int, 256> histogram{};
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* g = grey.ptr<float>(y);
+        for (int x = 0; x < grey.cols; ++x)
+            ++histogram[std::clamp(static_cast<int>(g[x]), 0, 255)];
+    }
     Reference ref;
-    const float bright = quantile(levels, 0.85);
-    ref.level = quantile(levels, 0.95);
+    const float bright = levelAt(histogram, grey.total(), 0.85);
+    ref.level = std::max(1.0f, levelAt(histogram, grey.total(), 0.95));
     std::array<std::vector<float>, 3> ratios;
     for (int y = 0; y < grey.rows; ++y) {
         const float* g = grey.ptr<float>(y);
         const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
         for (int x = 0; x < grey.cols; ++x) {
-            if (g[x] < bright || g[x] <= 0)
+            if (g[x] < bright)
                 continue;
             for (int k = 0; k < 3; ++k)
                 ratios[k].push_back(c[x][k] / g[x]);
@@ -105,58 +140,107 @@ Reference referencePaper(const cv::Mat& closed, const cv::Mat& grey)
     return ref;
 }
 
+struct Candidates {
+    cv::Mat paper;      // CV_8U: could be paper
+    cv::Mat edges;      // CV_8U: near a sharp edge, with paper's colour
+    cv::Mat roughness;  // CV_32F: the drop within two work pixels, 0 (flat) .. 1
+    cv::Mat print;      // CV_8U: 1 where the closing took away something dark
+};
+
 // Places whose closed colour could be paper: its chromaticity, not too dark,
 // and no sharp edge close by.
-cv::Mat paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const Reference& ref)
+Candidates paperCandidates(const cv::Mat& closed, const cv::Mat& grey, const cv::Mat& openGrey, const Reference& ref)
 {
-    cv::Mat low, high;
+    cv::Mat low, high, wideLow, wideHigh;
     cv::erode(grey, low, cv::Mat());
     cv::dilate(grey, high, cv::Mat());
-    cv::Mat edges = low < high * kEdgeRatio;
+    const int wide = oddAtLeast3(kRampWindowShare * std::max(grey.cols, grey.rows));
+    const cv::Mat window = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(wide, wide));
+    cv::erode(grey, wideLow, window);
+    cv::dilate(grey, wideHigh, window);
+    cv::Mat edges(grey.size(), CV_8U);
+    Candidates out{cv::Mat(grey.size(), CV_8U), cv::Mat(), cv::Mat(grey.size(), CV_32F), cv::Mat()};
+    for (int y = 0; y < grey.rows; ++y) {
+        const float* l = low.ptr<float>(y);
+        const float* h = high.ptr<float>(y);
+        const float* wl = wideLow.ptr<float>(y);
+        const float* wh = wideHigh.ptr<float>(y);
+        unsigned char* e = edges.ptr<unsigned char>(y);
+        float* r = out.roughness.ptr<float>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            const float near = l[x] / h[x], far = wl[x] / wh[x];
+            e[x] = near < kEdgeRatio && std::log(near) <= kStepShare * std::log(far) ? 255 : 0;
+            r[x] = 1 - near;
+        }
+    }
     cv::dilate(edges, edges, cv::Mat());
 
-    cv::Mat candidates(grey.size(), CV_8U);
     for (int y = 0; y < grey.rows; ++y) {
         const float* g = grey.ptr<float>(y);
         const cv::Vec3f* c = closed.ptr<cv::Vec3f>(y);
-        const unsigned char* e = edges.ptr<unsigned char>(y);
-        unsigned char* out = candidates.ptr<unsigned char>(y);
+        unsigned char* e = edges.ptr<unsigned char>(y);
+        unsigned char* p = out.paper.ptr<unsigned char>(y);
         for (int x = 0; x < grey.cols; ++x) {
-            bool paper = !e[x] && g[x] > kDarkestPaper * ref.level;
+            bool paper = g[x] > kDarkestPaper * ref.level;
             for (int k = 0; k < 3 && paper; ++k)
                 paper = std::abs(c[x][k] / g[x] - ref.chroma[k]) <= kChromaTolerance;
-            out[x] = paper ? 255 : 0;
+            p[x] = paper && !e[x] ? 255 : 0;
+            e[x] = paper && e[x] ? 255 : 0;
         }
     }
-    return candidates;
+    out.edges = edges;
+    out.print = openGrey < grey * kPrintDepth;
+    out.print /= 255;
+    return out;
 }
 
-// The connected stretch of paper candidates that covers most of the picture,
-// with any other stretch as bright as it (paper cut off by a picture).
-cv::Mat paperMask(const cv::Mat& candidates, const cv::Mat& grey)
+// The brightest large stretch of paper candidates, with any other stretch
+// as bright as it (paper cut off by a picture), or
+// one that reaches the picture's border, is flat inside and has print on
+// it (paper in a shadow with a hard edge: the arm comes in over the border,
+// while the pictures of a page lie within its margins and have texture, and
+// a plain desk around a page has no print).
+cv::Mat paperMask(const Candidates& candidates, const cv::Mat& grey)
 {
     cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(candidates, labels, stats, centroids, 4, CV_32S);
+    const int count = cv::connectedComponentsWithStats(candidates.paper, labels, stats, centroids, 4, CV_32S);
     if (count <= 1)
-        return cv::Mat::zeros(candidates.size(), CV_8U);
-    std::vector<double> sum(static_cast<size_t>(count), 0.0);
+        return cv::Mat::zeros(grey.size(), CV_8U);
+    std::vector<double> sum(static_cast<size_t>(count), 0.0), rough(sum), print(sum);
     for (int y = 0; y < labels.rows; ++y) {
         const int* l = labels.ptr<int>(y);
         const float* g = grey.ptr<float>(y);
-        for (int x = 0; x < labels.cols; ++x)
+        const float* r = candidates.roughness.ptr<float>(y);
+        const unsigned char* p = candidates.print.ptr<unsigned char>(y);
+        for (int x = 0; x < labels.cols; ++x) {
             sum[l[x]] += g[x];
+            rough[l[x]] += r[x];
+            print[l[x]] += p[x];
+        }
     }
-    int largest = 1;
+    const auto area = [&](int i) { return stats.at<int>(i, cv::CC_STAT_AREA); };
+    const auto mean = [&](int i) { return sum[i] / std::max(1, area(i)); };
+    const double total = static_cast<double>(labels.total());
+    // The paper: the brightest stretch of some size (a grey desk around a
+    // page may be larger), else the largest.
+    int paper = 1;
     for (int i = 2; i < count; ++i) {
-        if (stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
-            largest = i;
+        const bool large = area(i) >= kSmallestShadow * total, paperLarge = area(paper) >= kSmallestShadow * total;
+        if ((large && (!paperLarge || mean(i) > mean(paper))) || (!large && !paperLarge && area(i) > area(paper)))
+            paper = i;
     }
-    const auto mean = [&](int i) { return sum[i] / std::max(1, stats.at<int>(i, cv::CC_STAT_AREA)); };
-    const double minArea = 0.002 * labels.total();
+    const auto atBorder = [&](int i) {
+        const int left = stats.at<int>(i, cv::CC_STAT_LEFT), top = stats.at<int>(i, cv::CC_STAT_TOP);
+        return left == 0 || top == 0 || left + stats.at<int>(i, cv::CC_STAT_WIDTH) == labels.cols
+            || top + stats.at<int>(i, cv::CC_STAT_HEIGHT) == labels.rows;
+    };
     std::vector<unsigned char> keep(static_cast<size_t>(count), 0);
-    keep[largest] = 255;
+    keep[paper] = 255;
     for (int i = 1; i < count; ++i) {
-        if (stats.at<int>(i, cv::CC_STAT_AREA) >= minArea && mean(i) >= 0.8 * mean(largest))
+        const bool bright = area(i) >= kSmallestPaper * total && mean(i) >= kSameLight * mean(paper);
+        const bool shadowed = area(i) >= kSmallestShadow * total && atBorder(i) && rough[i] / area(i) <= kFlat
+            && print[i] / area(i) >= kPrintedShare;
+        if (bright || shadowed)
             keep[i] = 255;
     }
     cv::Mat mask(labels.size(), CV_8U);
@@ -166,6 +250,13 @@ cv::Mat paperMask(const cv::Mat& candidates, const cv::Mat& grey)
         for (int x = 0; x < labels.cols; ++x)
             m[x] = keep[l[x]];
     }
+    // A hard shadow's edge lies between paper and paper: there the closed
+    // picture is the light itself. Along a picture's edge it is not.
+    const cv::Mat near = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+    cv::Mat paperNear, otherNear;
+    cv::dilate(mask, paperNear, near);
+    cv::dilate(~mask & ~candidates.edges, otherNear, near);
+    mask |= candidates.edges & paperNear & ~otherNear;
     return mask;
 }
 
@@ -218,7 +309,8 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
 {
     Map map;
     const int longSide = std::max(rgb.cols, rgb.rows);
-    const int factor = std::max(1, (longSide + kWorkSide - 1) / kWorkSide);
+    // A strip of a picture keeps at least one row and column at work scale.
+    const int factor = std::clamp((longSide + kWorkSide - 1) / kWorkSide, 1, std::min(rgb.cols, rgb.rows));
     map.scale = factor;
     const cv::Mat work = workImage(rgb, factor);
 
@@ -232,16 +324,20 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
     grey = cv::max(grey, 1.0f);
 
     const Reference ref = referencePaper(closed, grey);
-    const cv::Mat mask = paperMask(paperCandidates(closed, grey, ref), grey);
-    map.paperSeen = cv::countNonZero(mask) > 0;
-    if (!map.paperSeen) {
+    // The same grey before the closing, where print still shows.
+    cv::Mat openGrey;
+    work.convertTo(openGrey, CV_32F);
+    cv::transform(openGrey, openGrey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    const cv::Mat mask = paperMask(paperCandidates(closed, grey, openGrey, ref), grey);
+    if (cv::countNonZero(mask) == 0) {
         // Nothing looks like paper: one flat light of the brightest colour,
         // which still takes out the paper's tint.
         cv::Scalar top;
         for (int c = 0; c < 3; ++c) {
             cv::Mat channel;
             cv::extractChannel(closed, channel, c);
-            top[c] = quantile(std::vector<float>(channel.begin<float>(), channel.end<float>()), 0.95);
+            const std::vector<float> values(channel.begin<float>(), channel.end<float>());
+            top[c] = std::max(kDarkestLight, quantile(values, 0.95));
         }
         map.paper = cv::Mat(closed.size(), CV_32FC3, top);
         return map;
@@ -249,8 +345,9 @@ IlluminationEstimator::Map IlluminationEstimator::estimate(const cv::Mat& rgb)
     cv::Mat paper = fillFromPaper(closed, mask);
     const double sigma = std::max(0.7, 0.003 * std::max(work.cols, work.rows));
     cv::GaussianBlur(paper, paper, cv::Size(), sigma);
-    const cv::Scalar floor(kFloor * ref.level * ref.chroma[0], kFloor * ref.level * ref.chroma[1],
-                           kFloor * ref.level * ref.chroma[2]);
+    cv::Scalar floor;
+    for (int c = 0; c < 3; ++c)
+        floor[c] = std::max(kDarkestLight, kFloor * ref.level * ref.chroma[c]);
     cv::max(paper, cv::Mat(paper.size(), paper.type(), floor), map.paper);
     return map;
 }

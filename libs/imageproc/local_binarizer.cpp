@@ -19,6 +19,9 @@ constexpr double kExtremesWindow = 0.02;
 constexpr double kSauvolaWindow = 0.05;
 // Less contrast than this between darkest and lightest is no stroke.
 constexpr float kStrokeContrast = 48.0f;
+// Strokes cover little of the window; a picture's edge covers much of it and
+// is cut at the middle grey instead.
+constexpr float kStrokeCover = 0.4f;
 // Sauvola's constants: the spread's weight and its normaliser.
 constexpr float kSauvolaWeight = 0.25f;
 constexpr float kSauvolaRange = 128.0f;
@@ -102,6 +105,8 @@ void LocalBinarizer::apply(cv::Mat& grey)
     cv::erode(b.low, b.low, square);
     cv::dilate(b.high, b.high, square);
     const int sauvola = oddWindow(kSauvolaWindow, longSide, block);
+    cv::Mat nearMean;
+    cv::blur(b.mean, nearMean, cv::Size(extremes, extremes), cv::Point(-1, -1), cv::BORDER_REFLECT);
     cv::blur(b.mean, b.mean, cv::Size(sauvola, sauvola), cv::Point(-1, -1), cv::BORDER_REFLECT);
     cv::blur(b.square, b.square, cv::Size(sauvola, sauvola), cv::Point(-1, -1), cv::BORDER_REFLECT);
 
@@ -110,10 +115,13 @@ void LocalBinarizer::apply(cv::Mat& grey)
         const unsigned char* lo = b.low.ptr<unsigned char>(y);
         const unsigned char* hi = b.high.ptr<unsigned char>(y);
         const float* m = b.mean.ptr<float>(y);
+        const float* near = nearMean.ptr<float>(y);
         const float* q = b.square.ptr<float>(y);
         float* t = threshold.ptr<float>(y);
         for (int x = 0; x < threshold.cols; ++x) {
-            const float halfway = hi[x] - lo[x] >= kStrokeContrast ? 0.5f * (hi[x] + lo[x]) : kMiddle;
+            const float contrast = hi[x] - lo[x];
+            const bool strokes = contrast >= kStrokeContrast && hi[x] - near[x] <= kStrokeCover * contrast;
+            const float halfway = strokes ? 0.5f * (hi[x] + lo[x]) : kMiddle;
             const float spread = std::sqrt(std::max(0.0f, q[x] - m[x] * m[x]));
             const float local = m[x] * (1 + kSauvolaWeight * (spread / kSauvolaRange - 1));
             t[x] = std::clamp(std::min(halfway, local), kLowest, kHighest);

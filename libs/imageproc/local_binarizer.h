@@ -7,7 +7,9 @@
 // reflectance) by a local threshold. Two local rules, the lower one wins:
 //  - half way between the darkest and the lightest grey within about two
 //    characters: a thin or faint stroke is cut at half its own depth, so it
-//    stays whole, and a bold one at the true edge of its ink;
+//    stays whole, and a bold one at the true edge of its ink. Where the dark
+//    covers much of the window (the edge of a picture, not strokes) the
+//    middle grey is taken instead;
 //  - Sauvola's: the window's mean, lowered where the window is flat, so that
 //    the inside of a picture does not flip black and white with its grain.
 // Clamped so that anything darker than the middle grey is black wherever it

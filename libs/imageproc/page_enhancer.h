@@ -9,6 +9,7 @@
 // it at once on different pictures.
 class PageEnhancer {
 public:
+    // The values of imageproc.h's IMAGEPROC_ENHANCE_*.
     enum class Mode { Original = 0, Document = 1, Grey = 2, BlackWhite = 3 };
 
     // True for the values of Mode.

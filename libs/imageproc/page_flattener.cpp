@@ -22,7 +22,7 @@ constexpr int kChromaGrey = 24;
 constexpr int kChromaFull = 56;
 
 // About this many pixels a side are sampled to find the paper's grain.
-constexpr int kSampleSide = 256;
+constexpr int kSampleSide = 160;
 
 // BT.601 luma, in 1/256.
 constexpr int kLumaR = 77, kLumaG = 150, kLumaB = 29;
@@ -39,18 +39,18 @@ float luma(float r, float g, float b)
     return 0.299f * r + 0.587f * g + 0.114f * b;
 }
 
-// The paper map at a full-resolution pixel, by bilinear interpolation.
-cv::Vec3f paperAt(const IlluminationEstimator::Map& map, int x, int y)
+// Where a full-resolution coordinate falls between two pixels of a map
+// `size` long whose pixels stand for `scale` full ones.
+struct Between {
+    int lo, hi;
+    float share;  // of `hi`
+};
+
+Between between(int full, double scale, int size)
 {
-    const cv::Mat& m = map.paper;
-    const float u = std::clamp(static_cast<float>((x + 0.5) / map.scale - 0.5), 0.0f, m.cols - 1.0f);
-    const float v = std::clamp(static_cast<float>((y + 0.5) / map.scale - 0.5), 0.0f, m.rows - 1.0f);
-    const int x0 = std::min(static_cast<int>(u), std::max(0, m.cols - 2)), y0 = std::min(static_cast<int>(v), std::max(0, m.rows - 2));
-    const int x1 = std::min(x0 + 1, m.cols - 1), y1 = std::min(y0 + 1, m.rows - 1);
-    const float fx = u - x0, fy = v - y0;
-    const cv::Vec3f top = m.at<cv::Vec3f>(y0, x0) * (1 - fx) + m.at<cv::Vec3f>(y0, x1) * fx;
-    const cv::Vec3f bottom = m.at<cv::Vec3f>(y1, x0) * (1 - fx) + m.at<cv::Vec3f>(y1, x1) * fx;
-    return top * (1 - fy) + bottom * fy;
+    const float u = std::clamp(static_cast<float>((full + 0.5) / scale - 0.5), 0.0f, size - 1.0f);
+    const int lo = std::min(static_cast<int>(u), std::max(0, size - 2));
+    return {lo, std::min(lo + 1, size - 1), u - lo};
 }
 
 // Paper's level and grain, from a grid of pixels over the whole photo. The
@@ -60,12 +60,20 @@ Tone measureTone(const cv::Mat& rgb, const IlluminationEstimator::Map& map)
 {
     const int step = std::max(1, std::max(rgb.cols, rgb.rows) / kSampleSide);
     std::vector<float> reflectance, level;
+    const cv::Mat& m = map.paper;
     for (int y = step / 2; y < rgb.rows; y += step) {
         const unsigned char* s = rgb.ptr<unsigned char>(y);
+        const Between v = between(y, map.scale, m.rows);
+        const cv::Vec3f* top = m.ptr<cv::Vec3f>(v.lo);
+        const cv::Vec3f* bottom = m.ptr<cv::Vec3f>(v.hi);
         for (int x = step / 2; x < rgb.cols; x += step) {
-            const cv::Vec3f p = paperAt(map, x, y);
+            const Between u = between(x, map.scale, m.cols);
+            const cv::Vec3f upper = top[u.lo] * (1 - u.share) + top[u.hi] * u.share;
+            const cv::Vec3f lower = bottom[u.lo] * (1 - u.share) + bottom[u.hi] * u.share;
+            const cv::Vec3f p = upper * (1 - v.share) + lower * v.share;
             const unsigned char* c = s + 3 * x;
-            reflectance.push_back(luma(c[0] / p[0], c[1] / p[1], c[2] / p[2]));
+            reflectance.push_back(luma(c[0] / std::max(1.0f, p[0]), c[1] / std::max(1.0f, p[1]),
+                                       c[2] / std::max(1.0f, p[2])));
             level.push_back(luma(p[0], p[1], p[2]));
         }
     }
@@ -202,14 +210,10 @@ void PageFlattener::toColour(cv::Mat& rgb, const IlluminationEstimator::Map& map
                 continue;
             }
             int c[3] = {tone[in[0]], tone[in[1]], tone[in[2]]};
-            const int hi = std::max({c[0], c[1], c[2]}), lo = std::min({c[0], c[1], c[2]});
+            const int w = keep[std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]})];
+            if (w > 0)
+                keepHue(in, c);
             const int grey = (kLumaR * c[0] + kLumaG * c[1] + kLumaB * c[2] + 128) >> 8;
-            const int w = keep[hi - lo];
-            if (w == 0) {
-                out[0] = out[1] = out[2] = static_cast<unsigned char>(grey);
-                continue;
-            }
-            keepHue(in, c);
             for (int k = 0; k < 3; ++k)
                 out[k] = static_cast<unsigned char>(grey + (((c[k] - grey) * w) >> 8));
         }

@@ -80,7 +80,8 @@ cv::Mat PagePhotographer::light(cv::Size size, const Conditions& c)
             double lamp = std::pow(h2 / (h2 + d.dot(d)), 1.5);
             if (c.shadow) {
                 const double dist = distanceToSegment(p, c.armFrom, c.armTo);
-                const double inside = 1 - smoothstep(c.armHalfWidth - c.penumbra / 2, c.armHalfWidth + c.penumbra / 2, dist);
+                const double edge = c.penumbra / 2;
+                const double inside = 1 - smoothstep(c.armHalfWidth - edge, c.armHalfWidth + edge, dist);
                 lamp *= 1 - c.armDepth * inside;
             }
             coarse.at<float>(gy, gx) = static_cast<float>(c.ambient + (1 - c.ambient) * lamp);
@@ -110,7 +111,9 @@ cv::Mat PagePhotographer::shoot(const cv::Mat& clean, const Conditions& c, uint3
         cv::RNG rng(grainSeed);
         rng.fill(grain, cv::RNG::NORMAL, 0, 1);
         cv::Mat sigma;
-        cv::sqrt(cv::max(lit, 0.0) * c.shotNoise + c.noise * c.noise, sigma);
+        cv::max(lit, 0.0, sigma);
+        sigma.convertTo(sigma, -1, c.shotNoise, c.noise * c.noise);
+        cv::sqrt(sigma, sigma);
         lit += grain.mul(sigma);
     }
     cv::Mat photo;
