@@ -10,7 +10,7 @@
 // Promises checked: the result is 1 or -1; -1 leaves every byte as it was;
 // the bytes between rows are never written; grey is R = G = B and black and
 // white only 0 or 255.
-#include "fuzz_input.h"
+#include "fuzz_sheet.h"
 #include "imageproc.h"
 
 #include <opencv2/core.hpp>
@@ -31,22 +31,14 @@ void drawPicture(FuzzInput& input, unsigned char* pixels, int width, int stride,
     const uint8_t background = input.byte();
     const uint8_t page = input.byte();
     const int falloff = input.byte();
-    cv::Point corners[4];
-    for (cv::Point& p : corners) {
-        p.x = input.inRange(-20, 275) * width / 256;
-        p.y = input.inRange(-20, 275) * height / 256;
-    }
     cv::Mat image(height, width, CV_8UC3, pixels, static_cast<size_t>(stride));
-    image.setTo(cv::Scalar(background, background / 2 + 20, background));
-    cv::fillConvexPoly(image, corners, 4, cv::Scalar(page, page, page / 2 + 127));
+    drawSheet(input, image, background, page);
     for (int x = 0; x < width; ++x) {
         const double light = 1.0 - falloff / 300.0 * x / width;
         cv::Mat column = image.col(x);
         column *= light;
     }
-    const size_t total = static_cast<size_t>(stride) * (height - 1) + static_cast<size_t>(width) * 3;
-    for (size_t i = 0; i < input.restSize(); ++i)
-        pixels[(i * 7919) % total] ^= input.rest()[i];
+    scatterRest(input, pixels, width, stride, height);
 }
 
 void checkResult(int result, int mode, const std::vector<unsigned char>& before,

@@ -10,25 +10,19 @@
 #
 # Judged by the files the window wrote, not by the program's own counters.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(realpath -m "${1:-$root/build-bench}")"
+source "$(dirname "$0")/window_probe.sh"
+probe_build "${1:-$probe_root/build-bench}" autocapture_probe bench_framepipeline
 pages="${2:-20}"
-if [[ ! -x "$build/bench/autocapture_probe" ]]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIK_BUILD_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" --target autocapture_probe bench_framepipeline ImageProc >/dev/null
-cd "$build"   # the probe finds ./lib/libImageProc.so from here
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-export TAVIK_VIRTUAL_CAMERA=1 TAVIK_VIRTUAL_FPS=30 QT_QPA_PLATFORM=xcb
 
 # run <label> <pages> <seconds> <format> <size>: prints the verdict lines.
 run() {
     local label=$1 n=$2 seconds=$3 format=$4 size=$5
     local out="$scratch/$label.out" err="$scratch/$label.err"
     mkdir -p "$scratch/$label"
-    TAVIK_VIRTUAL_PAGES=$n xvfb-run -a -s "-screen 0 1600x900x24" \
-        ./bench/autocapture_probe "$format" "$size" 1 "$seconds" "$scratch/$label" >"$out" 2>"$err" || true
+    TAVIK_VIRTUAL_PAGES=$n in_window ./bench/autocapture_probe "$format" "$size" 1 "$seconds" "$scratch/$label" \
+        >"$out" 2>"$err" || true
     # The camera's reports ("hand gone at T") and the probe's photo lines
     # (completion time, skin share, change from the photo before) meet here:
     # photo k belongs to the page whose hand left last before it completed.
@@ -64,5 +58,5 @@ run pages2160 "$pages" $((5 + 4 * pages + 6)) JPEG "3840*2160"
 echo "Empty desk for 60 seconds: no photo"
 run emptydesk 0 60 JPEG "1920*1080"
 echo "Capture-thread cost of the watching (3840*2160, deskew on; one core at 30 fps = 33.3 ms a frame)"
-./bench/bench_framepipeline --benchmark_filter='BM_JpegFrame/w:3840/h:2160/deskew:1|BM_Watching' \
-    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median'
+(cd "$probe_dir" && QT_QPA_PLATFORM=offscreen ./bench/bench_framepipeline --benchmark_filter='BM_JpegFrame/w:3840/h:2160/deskew:1|BM_Watching' \
+    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true 2>/dev/null) | grep -E '_median'

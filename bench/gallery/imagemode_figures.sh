@@ -7,16 +7,8 @@
 #
 #   bench/gallery/imagemode_figures.sh [build folder] [pages]
 set -euo pipefail
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="$(realpath -m "${1:-$root/build-bench}")"
-pages="${2:-20}"
-if [[ ! -f "$build/CMakeCache.txt" ]]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVIK_BUILD_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" --target imagemode_probe ImageProc >/dev/null
-cd "$build"   # the probe finds ./lib/libImageProc.so from here
+source "$(dirname "$0")/../app/window_probe.sh"
+probe_build "${1:-$probe_root/build-bench}" imagemode_probe
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-TAVIK_VIRTUAL_CAMERA=1 TAVIK_VIRTUAL_FPS=30 QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1600x900x24" ./bench/imagemode_probe "$scratch" "$pages" 2>/dev/null \
-    | grep -Ev '^cameraWidget'
+in_window ./bench/imagemode_probe "$scratch" "${2:-20}" 2>/dev/null | grep -Ev '^cameraWidget'

@@ -8,6 +8,7 @@
 //   imagemode_probe FOLDER PAGES
 #include "Thumbnail.h"
 #include "application.h"
+#include "eventwait.h"
 #include "mainwidget.h"
 #include "pdfcomposer.h"
 #include "previewpaints.h"
@@ -30,20 +31,6 @@
 #include <vector>
 
 namespace {
-
-template <typename F>
-bool waitUntil(F done, int ms)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 double median(std::vector<double> v)
 {
@@ -89,15 +76,15 @@ int main(int argc, char* argv[])
     auto* formats = static_cast<QComboBox*>(child("comboBox_Pic"));
     auto* strip = window.findChild<Thumbnail*>(QStringLiteral("listWidget"));
     PreviewPaints paints(static_cast<QLabel*>(child("label")), &app);
-    waitUntil([] { return false; }, 2000);
+    waitFor(2000);
 
     for (int m = 0; m < 4; ++m) {
         modes->setCurrentIndex(m);
-        waitUntil([] { return false; }, 1000);
+        waitFor(1000);
         paints.reset();
         QElapsedTimer clock;
         clock.start();
-        waitUntil([] { return false; }, 8000);
+        waitFor(8000);
         printf("preview %s: %.1f fps painted (JPEG 3840*2160, deskew on)\n", kModes[m], paints.count() * 1e9 / clock.nsecsElapsed());
     }
 
@@ -108,7 +95,7 @@ int main(int argc, char* argv[])
         qputenv("TAVIK_VIRTUAL_IMAGE", QFile::encodeName(desks[i]));
         QMetaObject::invokeMethod(panel, "closeVieo", Q_ARG(bool, false));
         QMetaObject::invokeMethod(panel, "openVideo");
-        waitUntil([] { return false; }, 1500);
+        waitFor(1500);
         for (int m = 0; m < 4; ++m) {
             modes->setCurrentIndex(m);
             formats->setCurrentIndex(m == 3 ? 2 : 0);

@@ -13,6 +13,7 @@
 // picture.
 #include "Thumbnail.h"
 #include "application.h"
+#include "eventwait.h"
 #include "customInterface/widget.h"
 #include "mainwidget.h"
 #include "previewpaints.h"
@@ -130,26 +131,6 @@ int wordsOutside(const QString& pdf, int k, QSize picture, int* words)
     return outside;
 }
 
-// Runs the event loop until done() or ms have passed; done()'s last answer.
-template <typename F>
-bool waitUntil(F done, int ms)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void wait(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 // Presses Ok on the PDF's message box as soon as it shows.
 void acceptBoxes()
 {
@@ -211,7 +192,7 @@ int main(int argc, char* argv[])
         qputenv("TAVIK_VIRTUAL_IMAGE", QFile::encodeName(desks[i]));
         QMetaObject::invokeMethod(panel, "closeVieo", Q_ARG(bool, false));
         QMetaObject::invokeMethod(panel, "openVideo");
-        wait(1500);
+        waitFor(1500);
         const int before = strip->Count();
         static_cast<QPushButton*>(child("TakePhoto"))->click();
         if (!waitUntil([&] { return strip->Count() > before; }, 10000)) {
@@ -239,7 +220,7 @@ int main(int argc, char* argv[])
     QFile::copy(plain.filePath(), plainCopy);
     QFile::remove(plain.filePath());
     strip->RemoveItem(strip->Count() - 1, false);
-    wait(1100); // the next PDF gets a name of its own
+    waitFor(1100); // the next PDF gets a name of its own
 
     // With text: off the GUI thread, the preview running on.
     static_cast<QCheckBox*>(child("checkBox_searchablePdf"))->click();
