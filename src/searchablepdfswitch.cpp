@@ -8,7 +8,6 @@
 #include <QFormLayout>
 #include <QMetaObject>
 #include <QProgressDialog>
-#include <QThread>
 
 
 namespace {
@@ -29,12 +28,12 @@ SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     form->addRow(m_box);
     // Loading the engine and its languages takes a fraction of a second:
     // not on the GUI thread, and not ahead of the window's first frames.
-    m_check.reset(QThread::create([this] {
+    // A plain thread: Qt keeps no data of its own for it, nothing to outlive it.
+    m_check = std::thread([this] {
         SearchablePdfJob::lowerThisThreadsPriority();
         const QString missing = TextRecognition::missingPackages();
         QMetaObject::invokeMethod(this, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
-    }));
-    m_check->start();
+    });
 }
 
 SearchablePdfSwitch::~SearchablePdfSwitch()
@@ -131,8 +130,8 @@ void SearchablePdfSwitch::endJob()
 
 void SearchablePdfSwitch::stop()
 {
-    if (m_check)
-        m_check->wait();
+    if (m_check.joinable())
+        m_check.join();
     if (m_job) {
         m_job->cancel();
         m_cancelled = true;

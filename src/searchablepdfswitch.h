@@ -7,9 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <memory>
-
-class QThread;
+#include <thread>
 
 class QCheckBox;
 class QFormLayout;
@@ -68,7 +66,7 @@ private:
     QPointer<QProgressDialog> m_dialog;   // Qt child of the form's widget while a job runs
     SearchablePdfJob* m_job = nullptr;    // owned; deleted when its thread has ended
     bool m_cancelled = false;             // the running job was cancelled: its end is silent
-    std::unique_ptr<QThread> m_check;     // the availability check; waited for on destruction
+    std::thread m_check;                  // the availability check; joined on destruction
 };
 
 #endif // TAVIK_SEARCHABLEPDFSWITCH_H
