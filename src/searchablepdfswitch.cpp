@@ -48,6 +48,10 @@ bool SearchablePdfSwitch::isOn() const
 
 void SearchablePdfSwitch::onAvailability(const QString& missing)
 {
+    // The check posted this as its last act: joining waits only for it to return,
+    // and a window that is never destroyed leaves no thread unjoined behind.
+    if (m_check.joinable())
+        m_check.join();
     if (missing.isEmpty())
         return;
     m_box->setChecked(false);
