@@ -9,6 +9,9 @@
 #include <QMetaObject>
 #include <QProgressDialog>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -17,7 +20,26 @@ QString caption(const char* text)
     return QCoreApplication::translate("Dialog", text);
 }
 
+std::mutex checksLock;                // guards every Check and checksRunning
+std::condition_variable checkEnded;
+int checksRunning = 0;
+
+void waitForChecks()
+{
+    std::unique_lock<std::mutex> guard(checksLock);
+    checkEnded.wait(guard, [] { return checksRunning == 0; });
+}
+
 } // namespace
+
+// The availability check's thread is detached, so a window that lives to the
+// process's end leaves no thread behind unjoined. stop() waits for it, and so
+// does the application's end: the engine must not be loading while the
+// process tears its libraries down.
+struct SearchablePdfSwitch::Check {
+    SearchablePdfSwitch* owner;       // null once the switch stops listening
+    bool done = false;
+};
 
 SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     : QObject(parent)
@@ -29,11 +51,24 @@ SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     // Loading the engine and its languages takes a fraction of a second:
     // not on the GUI thread, and not ahead of the window's first frames.
     // A plain thread: Qt keeps no data of its own for it, nothing to outlive it.
-    m_check = std::thread([this] {
+    m_check = std::make_shared<Check>();
+    m_check->owner = this;
+    static const bool waitedForAtExit = (qAddPostRoutine(waitForChecks), true);
+    Q_UNUSED(waitedForAtExit);
+    {
+        const std::lock_guard<std::mutex> guard(checksLock);
+        ++checksRunning;
+    }
+    std::thread([check = m_check] {
         SearchablePdfJob::lowerThisThreadsPriority();
         const QString missing = TextRecognition::missingPackages();
-        QMetaObject::invokeMethod(this, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
-    });
+        const std::lock_guard<std::mutex> guard(checksLock);
+        if (check->owner)
+            QMetaObject::invokeMethod(check->owner, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
+        check->done = true;
+        --checksRunning;
+        checkEnded.notify_all();
+    }).detach();
 }
 
 SearchablePdfSwitch::~SearchablePdfSwitch()
@@ -48,10 +83,6 @@ bool SearchablePdfSwitch::isOn() const
 
 void SearchablePdfSwitch::onAvailability(const QString& missing)
 {
-    // The check posted this as its last act: joining waits only for it to return,
-    // and a window that is never destroyed leaves no thread unjoined behind.
-    if (m_check.joinable())
-        m_check.join();
     if (missing.isEmpty())
         return;
     m_box->setChecked(false);
@@ -134,8 +165,12 @@ void SearchablePdfSwitch::endJob()
 
 void SearchablePdfSwitch::stop()
 {
-    if (m_check.joinable())
-        m_check.join();
+    {
+        // The check is not left running into the process's exit.
+        std::unique_lock<std::mutex> guard(checksLock);
+        m_check->owner = nullptr;
+        checkEnded.wait(guard, [this] { return m_check->done; });
+    }
     if (m_job) {
         m_job->cancel();
         m_cancelled = true;

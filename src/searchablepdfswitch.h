@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <thread>
+#include <memory>
 
 class QCheckBox;
 class QFormLayout;
@@ -66,7 +66,8 @@ private:
     QPointer<QProgressDialog> m_dialog;   // Qt child of the form's widget while a job runs
     SearchablePdfJob* m_job = nullptr;    // owned; deleted when its thread has ended
     bool m_cancelled = false;             // the running job was cancelled: its end is silent
-    std::thread m_check;                  // the availability check; joined on destruction
+    struct Check;
+    std::shared_ptr<Check> m_check;       // shared with the availability check's detached thread
 };
 
 #endif // TAVIK_SEARCHABLEPDFSWITCH_H
