@@ -160,6 +160,12 @@ constexpr size_t kMaxLineQuads = 160;
 constexpr size_t kMaxOutermostLines = 60;
 // An outline may grow by this share to take in one lying mostly inside it.
 constexpr double kMaxCoverGrowth = 1.1;
+// Straight pieces of a region's outline that may be a sheet's sides: the
+// outline simplified to this share of its length, pieces of at least
+// kMinPiece of it, the kMaxPieces longest.
+constexpr double kSideEpsilon = 0.008;
+constexpr double kMinPiece = 0.03;
+constexpr size_t kMaxPieces = 10;
 
 } // namespace
 
@@ -342,6 +348,61 @@ void CandidateFinder::addFromMask(const cv::Mat& mask, std::vector<Quad>* out) c
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
     addFromContours(contours, out);
+    for (const std::vector<cv::Point>& c : contours)
+        addFromSides(c, out);
+}
+
+void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const
+{
+    // A sheet lying partly over another (or over a folder) merges with it
+    // into one region that is no quadrilateral; but each of the sheet's
+    // sides shows, at least in part, as a straight piece of the region's
+    // outline. Pieces two by two roughly parallel make its proposals.
+    if (contour.size() < 8 || cv::contourArea(contour) < m_minArea)
+        return;
+    const double perimeter = cv::arcLength(contour, true);
+    std::vector<cv::Point> poly;
+    cv::approxPolyDP(contour, poly, kSideEpsilon * perimeter, true);
+    if (poly.size() <= 4)
+        return;
+    const cv::Size size = m_planes.size();
+    std::vector<std::pair<double, Line2>> pieces;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const cv::Point a = poly[i], b = poly[(i + 1) % poly.size()];
+        const double length = cv::norm(b - a);
+        if (length < kMinPiece * perimeter || onSameBorder(a, b, size))
+            continue;
+        const cv::Point2f d = cv::Point2f(b - a) / static_cast<float>(length);
+        pieces.emplace_back(length, Line2{cv::Point2f(a), d});
+    }
+    std::sort(pieces.begin(), pieces.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    if (pieces.size() > kMaxPieces)
+        pieces.resize(kMaxPieces);
+    const auto angleOf = [](const Line2& a, const Line2& b) {
+        const float c = std::abs(a.dir.dot(b.dir));
+        return std::acos(std::min(1.0f, c)) * 180.0f / static_cast<float>(CV_PI);
+    };
+    const float shortSide = static_cast<float>(std::min(size.width, size.height));
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        for (size_t j = i + 1; j < pieces.size(); ++j) {
+            const Line2& a = pieces[i].second;
+            const Line2& b = pieces[j].second;
+            const cv::Point2f n(-a.dir.y, a.dir.x);
+            if (angleOf(a, b) <= 20 && std::abs((b.point - a.point).dot(n)) >= 0.1f * shortSide)
+                pairs.emplace_back(i, j);
+        }
+    const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
+    for (size_t p = 0; p < pairs.size(); ++p)
+        for (size_t q = p + 1; q < pairs.size(); ++q) {
+            if (angleOf(pieces[pairs[p].first].second, pieces[pairs[q].first].second) < 60)
+                continue;
+            const Line2 sides[4] = {pieces[pairs[p].first].second, pieces[pairs[q].first].second,
+                                    pieces[pairs[p].second].second, pieces[pairs[q].second].second};
+            Quad quad;
+            if (quadFromLines(sides, size, m_minArea, &quad) && !nearDuplicate(quad, *out, tolerance))
+                out->push_back(quad);
+        }
 }
 
 std::vector<Quad> CandidateFinder::find() const

@@ -46,6 +46,7 @@ private:
     void addFromContours(const std::vector<std::vector<cv::Point>>& contours,
                          std::vector<Quad>* out) const;
     void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;
+    void addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const;
 
     const cv::Mat& m_planes;
     const cv::Mat& m_sat;

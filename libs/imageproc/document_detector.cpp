@@ -4,6 +4,8 @@
 #include "candidate_scorer.h"
 #include "content_outliner.h"
 #include "edge_sampler.h"
+#include "page_warper.h"
+#include "paper_judge.h"
 #include "side_refiner.h"
 
 #include <opencv2/imgproc.hpp>
@@ -46,6 +48,14 @@ constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
+// A card (coloured all over, so not paper by its colour) is taken on a desk
+// without a page when it has a card's proportions (85.6 x 54 mm), a card's
+// size under a camera framed for pages, print, and clear edges all round.
+constexpr float kCardLongest = 1.68f;
+constexpr float kCardShortest = 1.5f;
+constexpr float kCardMaxArea = 0.35f;
+constexpr float kCardMinInk = 0.01f;
+constexpr float kCardMinSupport = 0.6f;
 
 cv::Mat downscaled(const cv::Mat& rgb, int factor)
 {
@@ -86,6 +96,15 @@ bool insideFrame(const Quad& q, cv::Size size)
 {
     for (const cv::Point2f& p : q.p) {
         if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
+            return false;
+    }
+    return true;
+}
+
+bool clearOfFrameEdge(const Quad& q, cv::Size size)
+{
+    for (const cv::Point2f& p : q.p) {
+        if (p.x < 2 || p.y < 2 || p.x > size.width - 3 || p.y > size.height - 3)
             return false;
     }
     return true;
@@ -139,7 +158,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const int factor = workFactor(rgb.size(), quick);
     const cv::Mat small = downscaled(rgb, factor);
 
-    cv::Mat planes, sat, grey;
+    cv::Mat planes, sat, grey, closedGrey;
     EdgeSampler::makePlanes(small, &planes, &sat);
     {
         cv::Mat channels[EdgeSampler::kPlanes];
@@ -154,7 +173,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             cv::GaussianBlur(c, c, cv::Size(5, 5), 0);
         cv::merge(channels, EdgeSampler::kPlanes, planes);
         cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
+        closedGrey = channels[0];
     }
+    const PaperJudge paper(closedGrey, grey, sat);
 
     const EdgeSampler sampler(planes, false);
     // The wide search reaches 2% of the picture's diagonal (8 pixels at the
@@ -203,9 +224,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // Nothing convincing from the contours, or only something small (a
     // picture on a faint page): try the line source, ranking its many
     // proposals cheaply before the full judgement.
-    const bool convinced = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+    const bool convinced = std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
-            && s.second.area >= kSmallArea;
+            && s.second.area >= kSmallArea && paper.judge(s.first).likeness >= PaperJudge::kPaper;
     });
     if (!convinced && !tracked && !quick) {
         std::vector<Quad> judged;
@@ -248,8 +269,38 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                 judge(u);
         }
     }
+    // Paper wins: only outlines whose inside looks like paper compete, and
+    // a saturated or dark rectangle never takes the page's place.
+    std::vector<float> likeness(scored.size(), -1.0f);
+    const auto pageLike = [&](size_t i) {
+        if (likeness[i] < 0)
+            likeness[i] = paper.judge(scored[i].first).likeness;
+        return likeness[i] >= PaperJudge::kPaper;
+    };
+    const auto convincing = [&](size_t i) {
+        return scored[i].second.total >= kAcceptScore && scored[i].second.minSupport >= kAcceptMinSupport;
+    };
+    // Around a picture on a page lies blank paper; around a page on a book
+    // lies the book, beside a receipt a white keyboard's keys.
+    const auto cardShaped = [&](const Quad& q) {
+        const double ratio = PageWarper::aspectRatio(q, planes.size());
+        const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
+        return longer >= kCardShortest && longer <= kCardLongest;
+    };
+    const auto rimIsPaper = [&](const Quad& outer, const Quad& inner) {
+        const PaperJudge::Verdict v = paper.judge(outer, &inner);
+        return v.likeness >= PaperJudge::kPaper && v.texture <= PaperJudge::kMaxTexture;
+    };
+    // ...but a card's printed band is no paper either: an outline of a
+    // card's shape around one that has none is the card.
+    const auto cardAround = [&](size_t outer, size_t inner) {
+        return scored[outer].second.area <= kCardMaxArea && cardShaped(scored[outer].first)
+            && !cardShaped(scored[inner].first);
+    };
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
+        if (!convincing(i) || !pageLike(i))
+            continue;
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
     }
@@ -264,12 +315,35 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // seen only in part).
             const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
             if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first))
+                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first)
+                && pageLike(i) && (rimIsPaper(scored[i].first, scored[winner].first) || cardAround(i, winner)))
+                winner = i;
+        }
+    } else {
+        // No paper: a card alone on the desk is still a document.
+        for (size_t i = 0; i < scored.size(); ++i) {
+            const CandidateScorer::Score& s = scored[i].second;
+            // Whole in the picture: a keyboard or a book cut by the frame
+            // edge has any proportions.
+            if (!convincing(i) || s.minSupport < kCardMinSupport || s.area > kCardMaxArea
+                || !clearOfFrameEdge(scored[i].first, planes.size()))
+                continue;
+            const PaperJudge::Verdict v = paper.judge(scored[i].first);
+            if (!cardShaped(scored[i].first) || v.ink < kCardMinInk || v.texture > PaperJudge::kMaxTexture)
+                continue;
+            if (winner == scored.size() || s.total > scored[winner].second.total)
                 winner = i;
         }
     }
-    const bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
-        && scored[winner].second.minSupport >= kAcceptMinSupport;
+    const bool accepted = winner < scored.size();
+    if (trace) {
+        for (size_t i = 0; i < scored.size() && i < trace->size(); ++i) {
+            const PaperJudge::Verdict v = paper.judge(scored[i].first);
+            (*trace)[i].likeness = v.likeness;
+            (*trace)[i].texture = v.texture;
+            (*trace)[i].ink = v.ink;
+        }
+    }
     // Nothing convincing, or only something small and darker than around it
     // (perhaps a picture on a sheet whose edges are faint): a sheet on a
     // desk of its own shade, found from its print outwards. It wins over
@@ -282,7 +356,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
         ContentOutliner::Evidence e;
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport;
+            && e.weakestSupport >= kContentMinSupport && paper.judge(fromContent).likeness >= PaperJudge::kPaper;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.

@@ -23,6 +23,8 @@ public:
     struct Trace {
         Quad proposed, refined;
         CandidateScorer::Score score;
+        float likeness = -1;  // paper-likeness, where it was judged
+        float texture = -1, ink = -1;
     };
 
     // `rgb`: packed RGB888 (CV_8UC3, any stride). False when no outline is

@@ -286,10 +286,13 @@ void CameraScene::render(const Options& o, double aspect, cv::Size size, SceneRa
     const cv::Point2d light(std::cos(angle), std::sin(angle));
 
     cv::Mat img = deskThroughCamera(o, camera, rng);
+    bool onSomething = false;
     if (o.setting == Setting::Objects || o.setting == Setting::EmptyObjects) {
         std::string objects;
-        for (const DeskObjects::Item& it : layObjects(o, o.hasPage ? &page : nullptr, camera, rng, &objects))
+        for (const DeskObjects::Item& it : layObjects(o, o.hasPage ? &page : nullptr, camera, rng, &objects)) {
             DeskObjects::paint(img, it, camera, light);
+            onSomething = onSomething || (o.hasPage && overlapArea(DeskObjects::footprint(it), page.corners()) > 0);
+        }
         scene->description += objects;
     }
     scene->throughCamera = true;
@@ -321,11 +324,31 @@ void CameraScene::render(const Options& o, double aspect, cv::Size size, SceneRa
     }
 
     // The sheet's faint shadow, and the deeper one under a lifted corner.
-    if (o.desk == DeskRenderer::Kind::White || rng.chance(0.3)) {
+    // A sheet lying on another, or on a folder, never lies quite flat.
+    if (o.desk == DeskRenderer::Kind::White || rng.chance(0.3) || onSomething) {
         std::vector<cv::Point2d> shade;
         for (const cv::Point2d& c : page.corners())
             shade.push_back(c + light * 1.5);
         castShadow(img, shade, camera, rng.uniform(0.03, 0.1), 1.5);
+    }
+    if (onSomething) {
+        // Where it lies on another sheet or a folder, its rim shows all
+        // round as a thin dark line.
+        std::vector<cv::Point> rim;
+        for (const cv::Point2d& c : page.corners()) {
+            const cv::Point2d p = camera.project(c.x, c.y);
+            rim.emplace_back(cvRound(p.x * 16), cvRound(p.y * 16));
+        }
+        cv::Mat line(img.size(), CV_8U, cv::Scalar(0));
+        cv::polylines(line, std::vector<std::vector<cv::Point>>{rim}, true, cv::Scalar(255), 2, cv::LINE_AA, 4);
+        const double depth = rng.uniform(0.06, 0.15);
+        for (int y = 0; y < img.rows; ++y) {
+            cv::Vec3b* p = img.ptr<cv::Vec3b>(y);
+            const uchar* l = line.ptr<uchar>(y);
+            for (int x = 0; x < img.cols; ++x)
+                for (int c = 0; c < 3 && l[x]; ++c)
+                    p[x][c] = cv::saturate_cast<uchar>(p[x][c] * (1 - depth * l[x] / 255.0));
+        }
     }
     for (const Curl& c : curls) {
         // The desk under a lifted corner: the page beyond the fold line.

@@ -98,7 +98,12 @@ cv::Mat faceOf(const DeskObjects::Item& item, double pxPerMm)
     case K::Keyboard: {
         const int rows = 5, cols = 15;
         const double kw = w / (cols + 0.6), kh = h / (rows + 0.6);
-        const cv::Scalar key = item.colour[0] > 128 ? item.colour * 1.05 : item.colour * 0.6;
+        // Keys stand out of the frame between them: on a light keyboard the
+        // gaps lie in shade.
+        const bool light = item.colour[0] > 128;
+        if (light)
+            face.setTo(item.colour * 0.72);
+        const cv::Scalar key = light ? item.colour * 1.05 : item.colour * 0.6;
         const cv::Scalar letter = item.colour[0] > 128 ? cv::Scalar(60, 60, 60) : cv::Scalar(200, 200, 200);
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c) {

@@ -1,12 +1,13 @@
 // Evaluation of the page detector on synthetic scenes with known corners.
 //
-//   imageproc_eval [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--quick]
+//   imageproc_eval [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]
 //
 // "dev" is the tuning set; "heldout" confirms what was tuned there and is
 // never tuned on; "eval" the set reported before the camera settings;
 // "regression" the set the test suite checks. --setting keeps the scenes
 // of one setting (classic, pinhole, curled, objects, empty+obj, card).
-// --dump-all writes every scene, not only the poorly found ones. --list prints every scene's result; --dump writes the
+// --dump-all writes every scene, not only the poorly found ones; --trace
+// prints every proposal the detector judged for one scene. --list prints every scene's result; --dump writes the
 // scenes with their outlines drawn (truth in blue, found in green) as JPEGs.
 // --quick judges the preview's quick first search instead of the photo
 // path's full one.
@@ -50,6 +51,28 @@ void dump(const std::string& dir, uint32_t seed, int index)
     std::free(data);
 }
 
+// Every proposal of one scene as judged at the work scale.
+void printTrace(uint32_t seed, int index)
+{
+    const Scene scene = SceneGenerator::make(seed, index);
+    std::vector<DocumentDetector::Trace> trace;
+    DocumentDetector::Result result;
+    const bool found = DocumentDetector::find(scene.rgb, &result, &trace);
+    const int factor = DocumentDetector::workFactor(scene.rgb.size());
+    std::printf("scene %d (%s), %dx%d, work factor %d, found %d\n", index, scene.description.c_str(), scene.rgb.cols,
+                scene.rgb.rows, factor, found ? 1 : 0);
+    for (int i = 0; i < 4 && scene.hasPage; ++i)
+        std::printf("  truth %d: %.1f,%.1f\n", i, scene.truth.p[i].x / factor, scene.truth.p[i].y / factor);
+    for (const DocumentDetector::Trace& t : trace) {
+        std::printf("  total %.3f support %.2f min %.2f contrast %.1f area %.3f paper %.2f texture %.2f ink %.3f :",
+                    t.score.total, t.score.support, t.score.minSupport, t.score.contrast, t.score.area, t.likeness,
+                    t.texture, t.ink);
+        for (const cv::Point2f& p : t.refined.p)
+            std::printf(" %.0f,%.0f", p.x, p.y);
+        std::printf("\n");
+    }
+}
+
 bool findQuickly(const cv::Mat& rgb, Quad* found)
 {
     DocumentDetector::Result result;
@@ -66,7 +89,7 @@ int main(int argc, char** argv)
     std::string set = "eval", dumpDir;
     int count = 300;
     bool list = false, quick = false, dumpAll = false;
-    int onlySetting = -1;
+    int onlySetting = -1, traced = -1;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--set") && i + 1 < argc)
             set = argv[++i];
@@ -82,6 +105,8 @@ int main(int argc, char** argv)
             }
         } else if (!std::strcmp(argv[i], "--list"))
             list = true;
+        else if (!std::strcmp(argv[i], "--trace") && i + 1 < argc)
+            traced = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--quick"))
             quick = true;
         else if (!std::strcmp(argv[i], "--dump") && i + 1 < argc)
@@ -91,7 +116,7 @@ int main(int argc, char** argv)
             dumpAll = true;
         }
         else {
-            std::fprintf(stderr, "usage: %s [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--quick]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]\n", argv[0]);
             return 2;
         }
     }
@@ -99,6 +124,10 @@ int main(int argc, char** argv)
         : set == "regression"         ? SceneGenerator::kRegressionSeed
         : set == "heldout"            ? SceneGenerator::kHeldOutSeed
                                       : SceneGenerator::kEvaluationSeed;
+    if (traced >= 0) {
+        printTrace(seed, traced);
+        return 0;
+    }
     const auto start = std::chrono::steady_clock::now();
     std::vector<Evaluation::SceneResult> results;
     for (int i = 0; i < count; ++i) {
