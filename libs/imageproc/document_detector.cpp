@@ -56,6 +56,9 @@ constexpr float kCardShortest = 1.5f;
 constexpr float kCardMaxArea = 0.35f;
 constexpr float kCardMinInk = 0.01f;
 constexpr float kCardMinSupport = 0.6f;
+// A paper outline lying on a convincing outline this many times larger that
+// is not paper is a label on a folder or a box.
+constexpr float kLabelHolder = 4.0f;
 
 cv::Mat downscaled(const cv::Mat& rgb, int factor)
 {
@@ -101,10 +104,16 @@ bool insideFrame(const Quad& q, cv::Size size)
     return true;
 }
 
-bool clearOfFrameEdge(const Quad& q, cv::Size size)
+// Whole in the picture: no corner beyond the frame, no side along its edge
+// (where the frame cut something larger).
+bool wholeInFrame(const Quad& q, cv::Size size)
 {
-    for (const cv::Point2f& p : q.p) {
-        if (p.x < 2 || p.y < 2 || p.x > size.width - 3 || p.y > size.height - 3)
+    if (!insideFrame(q, size))
+        return false;
+    const float w = static_cast<float>(size.width - 1), h = static_cast<float>(size.height - 1), m = 1.5f;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = q.p[i], b = q.p[(i + 1) % 4];
+        if ((a.x < m && b.x < m) || (a.y < m && b.y < m) || (a.x > w - m && b.x > w - m) || (a.y > h - m && b.y > h - m))
             return false;
     }
     return true;
@@ -297,9 +306,27 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         return scored[outer].second.area <= kCardMaxArea && cardShaped(scored[outer].first)
             && !cardShaped(scored[inner].first);
     };
+    // A white label on a folder or a box is paper too, but small on a
+    // larger outline that is not.
+    const auto labelOn = [&](const Quad& q, float area) {
+        for (size_t j = 0; j < scored.size(); ++j) {
+            if (convincing(j) && scored[j].second.area > kLabelHolder * area && encloses(scored[j].first, q)
+                && !rimIsPaper(scored[j].first, q))
+                return true;
+        }
+        return false;
+    };
+    const auto labelOnSomething = [&](size_t i) { return labelOn(scored[i].first, scored[i].second.area); };
+    // Checked last, on the few outlines that get this far.
+    std::vector<int> net(scored.size(), -1);
+    const auto keyboard = [&](size_t i) {
+        if (net[i] < 0)
+            net[i] = paper.printIsOneNet(scored[i].first) ? 1 : 0;
+        return net[i] == 1;
+    };
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
-        if (!convincing(i) || !pageLike(i))
+        if (!convincing(i) || !pageLike(i) || labelOnSomething(i) || keyboard(i))
             continue;
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
@@ -326,7 +353,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // Whole in the picture: a keyboard or a book cut by the frame
             // edge has any proportions.
             if (!convincing(i) || s.minSupport < kCardMinSupport || s.area > kCardMaxArea
-                || !clearOfFrameEdge(scored[i].first, planes.size()))
+                || !wholeInFrame(scored[i].first, planes.size()))
                 continue;
             const PaperJudge::Verdict v = paper.judge(scored[i].first);
             if (!cardShaped(scored[i].first) || v.ink < kCardMinInk || v.texture > PaperJudge::kMaxTexture)
@@ -342,6 +369,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             (*trace)[i].likeness = v.likeness;
             (*trace)[i].texture = v.texture;
             (*trace)[i].ink = v.ink;
+            (*trace)[i].brightness = v.brightness;
+            (*trace)[i].chroma = v.blank;
         }
     }
     // Nothing convincing, or only something small and darker than around it
@@ -356,7 +385,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
         ContentOutliner::Evidence e;
         const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport && paper.judge(fromContent).likeness >= PaperJudge::kPaper;
+            && e.weakestSupport >= kContentMinSupport && paper.judge(fromContent).likeness >= PaperJudge::kPaper
+            && !labelOn(fromContent, static_cast<float>(std::abs(quad_geometry::signedArea(fromContent)) / planes.total()))
+            && !paper.printIsOneNet(fromContent);
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.

@@ -24,7 +24,7 @@ public:
         Quad proposed, refined;
         CandidateScorer::Score score;
         float likeness = -1;  // paper-likeness, where it was judged
-        float texture = -1, ink = -1;
+        float texture = -1, ink = -1, brightness = -1, chroma = -1;
     };
 
     // `rgb`: packed RGB888 (CV_8UC3, any stride). False when no outline is

@@ -15,9 +15,17 @@ constexpr float kSureBright = 135.0f;
 constexpr float kLeastRelative = 0.5f;
 constexpr float kSureRelative = 0.72f;
 // Saturation over brightness: paper tints stay under about 0.1, a coloured
-// folder or box is well above 0.3.
-constexpr float kSureColourless = 0.14f;
-constexpr float kColoured = 0.26f;
+// folder or box is well above 0.3. A pixel is colourless under kColourless
+// (plus a little for noise in dim light).
+constexpr int kColourlessPercent = 16;
+constexpr int kColourlessNoise = 6;
+// Pictures may cover much of a page, but some blank paper always shows:
+// its share of the inside, from not paper to surely paper.
+constexpr float kLeastBlank = 0.25f;
+constexpr float kSureBlank = 0.38f;
+// Print connected across this share of the inside's extent both ways is a
+// net (a table fills far less of a page).
+constexpr float kNetSpan = 0.6f;
 // A pixel this much darker than its closed surroundings is print.
 constexpr int kInkStep = 24;
 // The paper level changes by this much over two pixels where a surface is
@@ -87,7 +95,8 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
         }
         cv::fillConvexPoly(mask, hole, cv::Scalar(0));
     }
-    int brightness[256] = {0}, saturation[256] = {0}, total = 0, ink = 0, texture = 0;
+    int brightness[256] = {0}, saturation[256] = {0}, total = 0, ink = 0, texture = 0, colourless = 0, blank = 0;
+    const int blankLevel = static_cast<int>(kLeastRelative * m_bright);
     for (int y = 0; y < box.height; ++y) {
         const unsigned char* m = mask.ptr<unsigned char>(y);
         const unsigned char* c = m_closed.ptr<unsigned char>(box.y + y) + box.x;
@@ -96,8 +105,12 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
         for (int x = 0; x < box.width; ++x) {
             if (!m[x])
                 continue;
-            ++brightness[c[x]];
             ++saturation[s[x]];
+            if (s[x] * 100 <= kColourlessPercent * c[x] + 100 * kColourlessNoise) {
+                ++brightness[c[x]];
+                ++colourless;
+                blank += c[x] >= blankLevel ? 1 : 0;
+            }
             ink += c[x] - g[x] >= kInkStep ? 1 : 0;
             if (box.x + x + 2 < m_closed.cols && box.y + y + 2 < m_closed.rows) {
                 const int across = std::abs(c[x + 2] - c[x]);
@@ -109,12 +122,40 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
     }
     if (total == 0)
         return v;
-    v.brightness = static_cast<float>(medianOf(brightness, total));
+    v.brightness = colourless ? static_cast<float>(medianOf(brightness, colourless)) : 0.0f;
     v.chroma = static_cast<float>(medianOf(saturation, total)) / std::max(1.0f, v.brightness);
+    v.blank = static_cast<float>(blank) / total;
     v.ink = static_cast<float>(ink) / total;
     v.texture = static_cast<float>(texture) / total;
     const float bright = ramp(v.brightness, kDarkest, kSureBright) * ramp(v.brightness / m_bright, kLeastRelative, kSureRelative);
-    const float colourless = 1.0f - ramp(v.chroma, kSureColourless, kColoured);
-    v.likeness = bright * colourless;
+    v.likeness = bright * ramp(v.blank, kLeastBlank, kSureBlank);
     return v;
+}
+
+bool PaperJudge::printIsOneNet(const Quad& q) const
+{
+    std::vector<cv::Point> corners;
+    for (const cv::Point2f& p : q.p)
+        corners.emplace_back(cvRound(p.x), cvRound(p.y));
+    const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, m_closed.cols, m_closed.rows);
+    if (box.width < 8 || box.height < 8)
+        return false;
+    cv::Mat inside(box.size(), CV_8U, cv::Scalar(0));
+    for (cv::Point& p : corners)
+        p -= box.tl();
+    cv::fillConvexPoly(inside, corners, cv::Scalar(255));
+    cv::erode(inside, inside, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::Mat ink;
+    cv::subtract(m_closed(box), m_grey(box), ink);
+    cv::threshold(ink, ink, kInkStep - 1, 255, cv::THRESH_BINARY);
+    ink &= inside;
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const cv::Rect extent = cv::boundingRect(inside);
+    for (int i = 1; i < n; ++i) {
+        if (stats.at<int>(i, cv::CC_STAT_WIDTH) >= kNetSpan * extent.width
+            && stats.at<int>(i, cv::CC_STAT_HEIGHT) >= kNetSpan * extent.height)
+            return true;
+    }
+    return false;
 }

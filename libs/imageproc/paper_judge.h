@@ -14,8 +14,9 @@
 class PaperJudge {
 public:
     struct Verdict {
-        float brightness = 0;  // median paper level inside (text closed away), grey levels
-        float chroma = 0;      // median saturation over brightness
+        float brightness = 0;  // median level of the colourless inside (text closed away), grey levels
+        float chroma = 0;      // median saturation over brightness, all of the inside
+        float blank = 0;       // share of the inside that is bright and colourless
         float ink = 0;         // share of the inside that is thin dark print
         float texture = 0;     // share of the inside where the paper level itself changes
         float likeness = 0;    // 0 (not paper) .. 1 (paper)
@@ -29,6 +30,10 @@ public:
     // With `exclude`, only the part of `q` outside it is judged (the rim
     // of a page around a picture on it).
     Verdict judge(const Quad& q, const Quad* exclude = nullptr) const;
+
+    // Whether the print inside `q` is one net spanning most of it: the gaps
+    // between a keyboard's keys, not the words and tables of a page.
+    bool printIsOneNet(const Quad& q) const;
 
     // Threshold of likeness above which an outline counts as paper.
     static constexpr float kPaper = 0.5f;

@@ -63,10 +63,13 @@ void printTrace(uint32_t seed, int index)
                 scene.rgb.rows, factor, found ? 1 : 0);
     for (int i = 0; i < 4 && scene.hasPage; ++i)
         std::printf("  truth %d: %.1f,%.1f\n", i, scene.truth.p[i].x / factor, scene.truth.p[i].y / factor);
+    for (int i = 0; i < 4 && found; ++i)
+        std::printf("  found %d: %.1f,%.1f (score %.3f)\n", i, result.quad.p[i].x / factor, result.quad.p[i].y / factor,
+                    result.score);
     for (const DocumentDetector::Trace& t : trace) {
-        std::printf("  total %.3f support %.2f min %.2f contrast %.1f area %.3f paper %.2f texture %.2f ink %.3f :",
+        std::printf("  total %.3f support %.2f min %.2f contrast %.1f area %.3f paper %.2f (level %.0f blank %.2f texture %.2f ink %.3f) :",
                     t.score.total, t.score.support, t.score.minSupport, t.score.contrast, t.score.area, t.likeness,
-                    t.texture, t.ink);
+                    t.brightness, t.chroma, t.texture, t.ink);
         for (const cv::Point2f& p : t.refined.p)
             std::printf(" %.0f,%.0f", p.x, p.y);
         std::printf("\n");
