@@ -56,6 +56,10 @@ constexpr float kCardShortest = 1.5f;
 constexpr float kCardMaxArea = 0.35f;
 constexpr float kCardMinInk = 0.01f;
 constexpr float kCardMinSupport = 0.6f;
+// Of two sheets apart, one this much larger is the page, if it scores at
+// least this share of the other.
+constexpr float kLargerSheet = 1.3f;
+constexpr float kOtherSheetScore = 0.8f;
 // A paper outline lying on a convincing outline this many times larger that
 // is not paper is a label on a folder or a box.
 constexpr float kLabelHolder = 4.0f;
@@ -117,6 +121,14 @@ bool wholeInFrame(const Quad& q, cv::Size size)
             return false;
     }
     return true;
+}
+
+// Whether two outlines share (nearly) nothing.
+bool apartFrom(const Quad& a, const Quad& b)
+{
+    std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
+    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
+    return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
 }
 
 bool encloses(const Quad& outer, const Quad& inner)
@@ -228,8 +240,18 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         ranked.emplace_back(scorer.score(c).total, c);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+    // Near repeats of a proposal already taken would crowd out the others.
+    const float apart = 0.02f * static_cast<float>(std::hypot(planes.cols, planes.rows));
+    std::vector<Quad> taken;
+    for (size_t i = 0; i < ranked.size() && taken.size() < kJudged; ++i) {
+        const bool repeat = std::any_of(taken.begin(), taken.end(), [&](const Quad& t) {
+            return quad_geometry::cornerDistance(t, ranked[i].second) < apart;
+        });
+        if (repeat)
+            continue;
+        taken.push_back(ranked[i].second);
         judge(ranked[i].second);
+    }
     // Nothing convincing from the contours, or only something small (a
     // picture on a faint page): try the line source, ranking its many
     // proposals cheaply before the full judgement.
@@ -332,6 +354,28 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             winner = i;
     }
     if (winner < scored.size()) {
+        // Of two sheets apart on the desk, the larger whole one is the page
+        // (the nearer the centre when they are alike), though it score a
+        // little lower (a finger on it, an object touching it).
+        const cv::Point2f middle(planes.cols / 2.0f, planes.rows / 2.0f);
+        const auto centreDistance = [&](const Quad& q) {
+            cv::Point2f c(0, 0);
+            for (const cv::Point2f& p : q.p)
+                c += p * 0.25f;
+            return cv::norm(c - middle);
+        };
+        const size_t first = winner;
+        for (size_t i = 0; i < scored.size(); ++i) {
+            const CandidateScorer::Score& s = scored[i].second;
+            const CandidateScorer::Score& w = scored[first].second;
+            if (i == first || !convincing(i) || s.total < kOtherSheetScore * w.total || !pageLike(i)
+                || !apartFrom(scored[i].first, scored[first].first) || labelOnSomething(i) || keyboard(i))
+                continue;
+            const bool larger = s.area > kLargerSheet * scored[winner].second.area;
+            const bool alike = s.area * kLargerSheet >= scored[winner].second.area && !larger;
+            if (larger || (alike && centreDistance(scored[i].first) < centreDistance(scored[winner].first)))
+                winner = i;
+        }
         // A page's pictures and tables are rectangles too: an outline around
         // the best one that is nearly as convincing is the page itself.
         for (size_t i = 0; i < scored.size(); ++i) {
