@@ -70,9 +70,16 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
         return rgb;
     const int w = rgb.cols / factor, h = rgb.rows / factor;
     cv::Mat small;
+    const cv::Mat whole = rgb(cv::Rect(0, 0, w * factor, h * factor));
+    if (factor % 2 == 0) {
+        // Halving has OpenCV's vectorised area path; other factors its plain
+        // one, several times slower: halve first.
+        cv::Mat half;
+        cv::resize(whole, half, cv::Size(whole.cols / 2, whole.rows / 2), 0, 0, cv::INTER_AREA);
+        return downscaled(half, factor / 2);
+    }
     // Integer factors take OpenCV's fast area path.
-    cv::resize(rgb(cv::Rect(0, 0, w * factor, h * factor)), small, cv::Size(w, h), 0, 0,
-               cv::INTER_AREA);
+    cv::resize(whole, small, cv::Size(w, h), 0, 0, cv::INTER_AREA);
     return small;
 }
 
@@ -237,7 +244,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
     for (const Quad& c : candidates)
-        ranked.emplace_back(scorer.score(c).total, c);
+        ranked.emplace_back(scorer.rank(c), c);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     // Near repeats of a proposal already taken would crowd out the others.
@@ -255,11 +262,33 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // Nothing convincing from the contours, or only something small (a
     // picture on a faint page): try the line source, ranking its many
     // proposals cheaply before the full judgement.
+    // A small sheet standing out bright from the desk around it is no
+    // picture on a faint page either.
     const bool convinced = std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
-            && s.second.area >= kSmallArea && paper.judge(s.first).likeness >= PaperJudge::kPaper;
+            && paper.judge(s.first).likeness >= PaperJudge::kPaper
+            && (s.second.area >= kSmallArea || brightnessOverAround(grey, s.first) >= kStandsOut);
     });
-    if (!convinced && !tracked && !quick) {
+    // The outline found from the print outwards, worked out at most once.
+    bool printTried = false, printFound = false;
+    Quad fromPrint;
+    ContentOutliner::Evidence printEvidence;
+    const auto outlineFromPrint = [&]() {
+        if (!printTried) {
+            printTried = true;
+            printFound = ContentOutliner(grey).propose(&fromPrint, &printEvidence)
+                && printEvidence.weakestStep >= kContentMinStep && printEvidence.weakestSupport >= kContentMinSupport;
+        }
+        return printFound;
+    };
+    // Nothing convincing at all, but a sheet whose edges the print led to
+    // clearly all round (white on white): the lines would find no more.
+    const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
+    });
+    const bool clearFromPrint = !convinced && !anyConvincing && !tracked && !quick && outlineFromPrint()
+        && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
+    if (!convinced && !tracked && !quick && !clearFromPrint) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
@@ -272,7 +301,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             const bool aroundAll = std::all_of(judged.begin(), judged.end(),
                                                [&q](const Quad& j) { return encloses(q, j); });
             if (aroundAll)
-                ranked.emplace_back(scorer.score(q).total, q);
+                ranked.emplace_back(scorer.rank(q), q);
         }
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -348,10 +377,22 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     };
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
-        if (!convincing(i) || !pageLike(i) || labelOnSomething(i) || keyboard(i))
+        if (!convincing(i) || !pageLike(i) || labelOnSomething(i))
             continue;
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
+    }
+    // The keyboard check is the costliest: only the best is checked, and
+    // the next best taken if it fails.
+    while (winner < scored.size() && keyboard(winner)) {
+        const size_t failed = winner;
+        winner = scored.size();
+        for (size_t i = 0; i < scored.size(); ++i) {
+            if (net[i] == 1 || i == failed || !convincing(i) || !pageLike(i) || labelOnSomething(i))
+                continue;
+            if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
+                winner = i;
+        }
     }
     if (winner < scored.size()) {
         // Of two sheets apart on the desk, the larger whole one is the page
@@ -427,9 +468,10 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick
         && (!accepted
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
-        ContentOutliner::Evidence e;
-        const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport && paper.judge(fromContent).likeness >= PaperJudge::kPaper
+        const bool printed = outlineFromPrint();
+        const ContentOutliner::Evidence& e = printEvidence;
+        fromContent = fromPrint;
+        const bool found = printed && paper.judge(fromContent).likeness >= PaperJudge::kPaper
             && !labelOn(fromContent, static_cast<float>(std::abs(quad_geometry::signedArea(fromContent)) / planes.total()))
             && !paper.printIsOneNet(fromContent);
         // A sheet with a printed band (a card): the print leads to the band's

@@ -97,12 +97,13 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
     }
     int brightness[256] = {0}, saturation[256] = {0}, total = 0, ink = 0, texture = 0, colourless = 0, blank = 0;
     const int blankLevel = static_cast<int>(kLeastRelative * m_bright);
-    for (int y = 0; y < box.height; ++y) {
+    // Every second pixel both ways is plenty for shares and medians.
+    for (int y = 0; y < box.height; y += 2) {
         const unsigned char* m = mask.ptr<unsigned char>(y);
         const unsigned char* c = m_closed.ptr<unsigned char>(box.y + y) + box.x;
         const unsigned char* g = m_grey.ptr<unsigned char>(box.y + y) + box.x;
         const unsigned char* s = m_sat.ptr<unsigned char>(box.y + y) + box.x;
-        for (int x = 0; x < box.width; ++x) {
+        for (int x = 0; x < box.width; x += 2) {
             if (!m[x])
                 continue;
             ++saturation[s[x]];
