@@ -167,6 +167,36 @@ constexpr double kMaxCoverGrowth = 1.1;
 constexpr double kSideEpsilon = 0.008;
 constexpr double kMinPiece = 0.03;
 constexpr size_t kMaxPieces = 10;
+// A side of a sheet lying across a book or a folder is no piece of the
+// merged region's outline at all: it is looked for as a step across the
+// region between two parallel pieces, on this many samples, of at least
+// kScanStep levels in one direction on kScanSupport of them.
+constexpr int kScanSamples = 24;
+constexpr float kScanStep = 12.0f;
+constexpr float kScanSupport = 0.8f;
+constexpr int kMaxScans = 6;
+// Share of the brightest level (98th percentile) that the paper mask takes.
+constexpr double kBrightShare = 0.8;
+
+// The planes' largest step across p along n (3 pixels either side).
+float stepAcross(const cv::Mat& planes, cv::Point2f p, cv::Point2f n, int* sign)
+{
+    const cv::Point2f a = p - n * 3.0f, b = p + n * 3.0f;
+    const int ax = cvRound(a.x), ay = cvRound(a.y), bx = cvRound(b.x), by = cvRound(b.y);
+    if (ax < 0 || ay < 0 || bx < 0 || by < 0 || ax >= planes.cols || bx >= planes.cols || ay >= planes.rows
+        || by >= planes.rows)
+        return 0;
+    const cv::Vec3b va = planes.at<cv::Vec3b>(ay, ax), vb = planes.at<cv::Vec3b>(by, bx);
+    float best = 0;
+    for (int c = 0; c < 3; ++c) {
+        const float d = static_cast<float>(vb[c]) - va[c];
+        if (std::abs(d) > std::abs(best)) {
+            best = d;
+            *sign = (c + 1) * (d > 0 ? 1 : -1);
+        }
+    }
+    return std::abs(best);
+}
 
 } // namespace
 
@@ -394,6 +424,32 @@ void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::v
                 pairs.emplace_back(i, j);
         }
     const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
+    // Two parallel pieces and one across them: the fourth side is looked
+    // for across the region.
+    const cv::Moments m = cv::moments(contour);
+    const cv::Point2f centroid(static_cast<float>(m.m10 / m.m00), static_cast<float>(m.m01 / m.m00));
+    int scans = 0;
+    for (size_t p = 0; p < pairs.size() && scans < kMaxScans; ++p)
+        for (size_t k = 0; k < pieces.size() && scans < kMaxScans; ++k) {
+            const Line2& a = pieces[pairs[p].first].second;
+            const Line2& b = pieces[pairs[p].second].second;
+            const Line2& c = pieces[k].second;
+            if (k == pairs[p].first || k == pairs[p].second || angleOf(a, c) < 60)
+                continue;
+            const cv::Point2f n(-c.dir.y, c.dir.x);
+            const cv::Point2f inward = (centroid - c.point).dot(n) >= 0 ? n : -n;
+            double reach = 0;
+            for (const cv::Point& pt : contour)
+                reach = std::max(reach, static_cast<double>((cv::Point2f(pt) - c.point).dot(inward)));
+            ++scans;
+            Line2 d;
+            if (!scanFourthSide(a, b, c, reach, inward, &d))
+                continue;
+            const Line2 sides[4] = {a, c, b, d};
+            Quad quad;
+            if (quadFromLines(sides, size, m_minArea, &quad) && !nearDuplicate(quad, *out, tolerance))
+                out->push_back(quad);
+        }
     for (size_t p = 0; p < pairs.size(); ++p)
         for (size_t q = p + 1; q < pairs.size(); ++q) {
             if (angleOf(pieces[pairs[p].first].second, pieces[pairs[q].first].second) < 60)
@@ -404,6 +460,37 @@ void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::v
             if (quadFromLines(sides, size, m_minArea, &quad) && !nearDuplicate(quad, *out, tolerance))
                 out->push_back(quad);
         }
+}
+
+bool CandidateFinder::scanFourthSide(const Line2& a, const Line2& b, const Line2& c, double reach, cv::Point2f inward,
+                                     Line2* out) const
+{
+    // Lines parallel to c, stepping inwards from a fifth of the region's
+    // depth; the first that most samples see as one step is the side.
+    float best = 0;
+    double bestAt = -1;
+    for (double t = 0.2 * reach; t < reach - 4; t += 1.0) {
+        const Line2 line{c.point + inward * static_cast<float>(t), c.dir};
+        cv::Point2f p1, p2;
+        if (!quad_geometry::intersect(line, a, &p1) || !quad_geometry::intersect(line, b, &p2))
+            return false;
+        int counts[7] = {0};
+        for (int i = 0; i < kScanSamples; ++i) {
+            const cv::Point2f p = p1 + (p2 - p1) * (0.1f + 0.8f * (i + 0.5f) / kScanSamples);
+            int sign = 0;
+            if (stepAcross(m_planes, p, inward, &sign) >= kScanStep)
+                ++counts[sign + 3];
+        }
+        const float support = static_cast<float>(*std::max_element(counts, counts + 7)) / kScanSamples;
+        if (support > best) {
+            best = support;
+            bestAt = t;
+        }
+    }
+    if (best < kScanSupport)
+        return false;
+    *out = Line2{c.point + inward * static_cast<float>(bestAt), c.dir};
+    return true;
 }
 
 std::vector<Quad> CandidateFinder::find() const
@@ -429,6 +516,21 @@ std::vector<Quad> CandidateFinder::find() const
 
     cv::Mat mask;
     cv::threshold(grey, mask, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    addFromMask(mask, &out);
+    // Paper is the brightest thing on most desks: what is nearly as bright
+    // as the brightest parts stands apart from a dark book or a folder it
+    // lies on, which the two-way split may join to it.
+    int histogram[256] = {0};
+    for (int y = 0; y < grey.rows; y += 2) {
+        const unsigned char* g = grey.ptr<unsigned char>(y);
+        for (int x = 0; x < grey.cols; x += 2)
+            ++histogram[g[x]];
+    }
+    const int total = ((grey.rows + 1) / 2) * ((grey.cols + 1) / 2);
+    int seen = 0, level = 255;
+    while (level > 0 && (seen += histogram[level]) * 50 < total)
+        --level;
+    cv::threshold(grey, mask, kBrightShare * level, 255, cv::THRESH_BINARY);
     addFromMask(mask, &out);
     cv::threshold(m_sat, mask, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
     addFromMask(mask, &out);

@@ -47,6 +47,8 @@ private:
                          std::vector<Quad>* out) const;
     void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;
     void addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const;
+    bool scanFourthSide(const Line2& a, const Line2& b, const Line2& c, double reach, cv::Point2f inward,
+                        Line2* out) const;
 
     const cv::Mat& m_planes;
     const cv::Mat& m_sat;

@@ -47,7 +47,7 @@ constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
 // Proposals judged in full per source.
-constexpr size_t kJudged = 8;
+constexpr size_t kJudged = 12;
 // A card (coloured all over, so not paper by its colour) is taken on a desk
 // without a page when it has a card's proportions (85.6 x 54 mm), a card's
 // size under a camera framed for pages, print, and clear edges all round.

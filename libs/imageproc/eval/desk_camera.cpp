@@ -33,6 +33,19 @@ DeskCamera DeskCamera::random(cv::Size size, double maxTiltDeg, double maxBarrel
     return c;
 }
 
+DeskCamera DeskCamera::fixed(cv::Size size, double focalWidths, double tiltDeg, double azimuthDeg, double barrel)
+{
+    DeskCamera c;
+    c.m_size = size;
+    c.m_focal = focalWidths * size.width;
+    c.m_tiltDeg = tiltDeg;
+    c.m_barrel = barrel;
+    const double azimuth = azimuthDeg * CV_PI / 180;
+    c.m_rotation = axisRotation(cv::Vec3d(std::cos(azimuth), std::sin(azimuth), 0), tiltDeg * CV_PI / 180);
+    c.placeAt(500);
+    return c;
+}
+
 void DeskCamera::placeAt(double distance)
 {
     m_distance = distance;

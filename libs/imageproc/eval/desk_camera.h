@@ -18,6 +18,10 @@ public:
     // distance from the centre. The distance is set later (placeAt).
     static DeskCamera random(cv::Size size, double maxTiltDeg, double maxBarrel, SceneRandom& rng);
 
+    // A camera set by hand: focal length in picture widths, tilt towards
+    // `azimuthDeg`, barrel as in random().
+    static DeskCamera fixed(cv::Size size, double focalWidths, double tiltDeg, double azimuthDeg, double barrel);
+
     // Moves the camera along its axis so that it is `distance` mm from the
     // desk's origin.
     void placeAt(double distance);
