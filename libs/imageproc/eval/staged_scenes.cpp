@@ -71,7 +71,7 @@ Scene make(Kind kind, cv::Size size)
     scene.setting = Setting::Objects;
     scene.throughCamera = true;
     DeskCamera camera = DeskCamera::fixed(size, 1.0, 8, 60, 0.01);
-    camera.placeAt(kind == Kind::CardAlone ? 300 : 620);
+    camera.placeAt(kind == Kind::CardAlone ? 300 : (kind == Kind::PageBesideSaturatedFolder ? 760 : 620));
     scene.camera = camera;
     const cv::Point2d light(0.6, 0.8);
     cv::Scalar desk(150, 118, 88);
@@ -81,9 +81,9 @@ Scene make(Kind kind, cv::Size size)
     using K = DeskObjects::Kind;
     switch (kind) {
     case Kind::PageBesideSaturatedFolder:
-        DeskObjects::paint(img, item(K::Folder, {-150, -10}, 8, {240, 320}, 2, cv::Scalar(30, 80, 200)), camera, light);
-        DeskObjects::paint(img, item(K::Box, {190, 100}, -12, {120, 90}, 60, cv::Scalar(210, 40, 35)), camera, light);
-        paintSheet(img, camera, PageRenderer::Kind::A4, {210, 297}, {60, 0}, 4, &scene);
+        DeskObjects::paint(img, item(K::Folder, {-185, 0}, 6, {250, 330}, 2, cv::Scalar(40, 110, 225)), camera, light);
+        DeskObjects::paint(img, item(K::Box, {250, 110}, -12, {120, 90}, 60, cv::Scalar(210, 40, 35)), camera, light);
+        paintSheet(img, camera, PageRenderer::Kind::A4, {210, 297}, {70, -10}, 4, &scene);
         scene.description = "a page beside a saturated folder and a red box";
         break;
     case Kind::PageOnDarkBookEdge:
