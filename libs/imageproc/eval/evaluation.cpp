@@ -86,7 +86,7 @@ Evaluation::Summary Evaluation::summarize(const std::vector<SceneResult>& result
             ++s.missed;
         else
             corners.push_back(r.cornerError);
-        if (r.aspectError >= 0)
+        if (r.aspectError >= 0 && r.iou >= filter.minIou)
             aspects.push_back(r.aspectError);
         if (!r.found || r.iou < 0.9)
             ++s.poor;
@@ -141,6 +141,12 @@ std::string Evaluation::report(const std::vector<SceneResult>& results)
     std::snprintf(line, sizeof line,
                   "proportions of the straightened page (camera scenes, %d pages found): median error %.2f%%, p90 %.2f%%\n",
                   all.proportions, 100 * all.aspectMedian, 100 * all.aspectP90);
+    out += line;
+    Filter well;
+    well.minIou = 0.9;
+    const Summary found = summarize(results, well);
+    std::snprintf(line, sizeof line, "...of the %d found with IoU >= 0.9: median error %.2f%%, p90 %.2f%%\n",
+                  found.proportions, 100 * found.aspectMedian, 100 * found.aspectP90);
     out += line;
     return out;
 }

@@ -50,6 +50,7 @@ public:
         int stratum = -1;
         int setting = -1;
         bool easyOrModerate = false;
+        double minIou = 0;  // proportions only from pages found at least this well
     };
 
     static std::vector<SceneResult> run(uint32_t setSeed, int count, const Detector& detect);
