@@ -1,16 +1,17 @@
 // Evaluation of the page detector on synthetic scenes with known corners.
 //
-//   imageproc_eval [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]
+//   imageproc_eval [--set dev|heldout|eval|regression] [--count N] [--setting NAME]
+//                  [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]
 //
 // "dev" is the tuning set; "heldout" confirms what was tuned there and is
 // never tuned on; "eval" the set reported before the camera settings;
 // "regression" the set the test suite checks. --setting keeps the scenes
 // of one setting (classic, pinhole, curled, objects, empty+obj, card).
-// --dump-all writes every scene, not only the poorly found ones; --trace
-// prints every proposal the detector judged for one scene. --list prints every scene's result; --dump writes the
-// scenes with their outlines drawn (truth in blue, found in green) as JPEGs.
-// --quick judges the preview's quick first search instead of the photo
-// path's full one.
+// --list prints every scene's result; --dump writes the poorly found scenes
+// with their outlines drawn (truth in blue, found in green) as JPEGs,
+// --dump-all every scene; --trace prints every proposal the detector judged
+// for one scene. --quick judges the preview's quick first search instead of
+// the photo path's full one.
 
 #include "document_detector.h"
 #include "evaluation.h"
