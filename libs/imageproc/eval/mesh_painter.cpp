@@ -5,6 +5,41 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Share of each pixel inside the outline, from the pixel centre's signed
+// distance to it: a ramp one pixel wide centred on the border, as a
+// bilinear warp of a sheet's edge gives. (OpenCV's smoothed polygon fill
+// would grow the outline by over half a pixel, and the truth with it.)
+cv::Mat coverageOf(const std::vector<cv::Point2f>& border, cv::Size size)
+{
+    cv::Mat alpha(size, CV_8U, cv::Scalar(0));
+    std::vector<cv::Point> fixed;
+    for (const cv::Point2f& p : border)
+        fixed.emplace_back(cvRound(p.x * 16), cvRound(p.y * 16));
+    cv::fillPoly(alpha, std::vector<std::vector<cv::Point>>{fixed}, cv::Scalar(255), cv::LINE_8, 4);
+    // Only pixels within a pixel or two of the border are not plainly in
+    // or out.
+    cv::Mat grown, shrunk, band;
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+    cv::dilate(alpha, grown, kernel);
+    cv::erode(alpha, shrunk, kernel);
+    cv::subtract(grown, shrunk, band);
+    for (int y = 0; y < size.height; ++y) {
+        const uchar* b = band.ptr<uchar>(y);
+        uchar* a = alpha.ptr<uchar>(y);
+        for (int x = 0; x < size.width; ++x) {
+            if (!b[x])
+                continue;
+            const double inside = cv::pointPolygonTest(border, cv::Point2f(static_cast<float>(x), static_cast<float>(y)), true);
+            a[x] = cv::saturate_cast<uchar>(255 * std::clamp(0.5 + inside, 0.0, 1.0));
+        }
+    }
+    return alpha;
+}
+
+} // namespace
+
 namespace mesh_painter {
 
 std::vector<double> cuts(int cells, int fine, double margin)
@@ -79,12 +114,7 @@ void paint(cv::Mat& picture, const cv::Mat& texture, const Surface& surface, con
             triangle(a, b, c);
             triangle(a, c, d);
         }
-    const std::vector<cv::Point2f> border = outline(texture.size(), surface, us, vs);
-    std::vector<cv::Point> fixed;
-    for (const cv::Point2f& p : border)
-        fixed.emplace_back(cvRound(p.x * 16), cvRound(p.y * 16));
-    cv::Mat alpha(picture.size(), CV_8U, cv::Scalar(0));
-    cv::fillPoly(alpha, std::vector<std::vector<cv::Point>>{fixed}, cv::Scalar(255), cv::LINE_AA, 4);
+    const cv::Mat alpha = coverageOf(outline(texture.size(), surface, us, vs), picture.size());
     for (int y = 0; y < picture.rows; ++y) {
         cv::Vec3b* p = picture.ptr<cv::Vec3b>(y);
         const cv::Vec3b* q = layer.ptr<cv::Vec3b>(y);
