@@ -296,7 +296,11 @@ void renderThroughCamera(Scene* scene, const Effects& fx, PageRenderer::Kind pag
         o.areaHi = 0.3;
         if (*deskKind == DeskRenderer::Kind::Clutter)
             *deskKind = DeskRenderer::Kind::Wood;
-    } else if (pageKind == PageRenderer::Kind::Card) {
+    } else if (pageKind == PageRenderer::Kind::Card
+               || (!scene->hasPage && pageKind != PageRenderer::Kind::A4 && pageKind != PageRenderer::Kind::Letter)) {
+        // Without a page the camera is framed as for a full sheet, its usual
+        // framing, so that a phone or a box shows at the size it has beside
+        // one (framed for a receipt, a phone would fill the picture).
         pageKind = PageRenderer::Kind::A4;
         aspect = PageRenderer::aspect(pageKind, rng);
     }
