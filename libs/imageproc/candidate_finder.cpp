@@ -158,7 +158,6 @@ void addOutermost(const std::vector<cv::Vec2f>& lines, cv::Size size, double min
 constexpr size_t kMaxLines = 18;
 constexpr size_t kMaxLineQuads = 160;
 constexpr size_t kMaxOutermostLines = 60;
-constexpr double kMaxLineEdgeShare = 0.15;
 // An outline may grow by this share to take in one lying mostly inside it.
 constexpr double kMaxCoverGrowth = 1.1;
 // Straight pieces of a region's outline that may be a sheet's sides: the
@@ -379,8 +378,6 @@ void CandidateFinder::addFromMask(const cv::Mat& mask, std::vector<Quad>* out) c
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
     addFromContours(contours, out);
-    for (const std::vector<cv::Point>& c : contours)
-        addFromSides(c, out);
 }
 
 void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const
@@ -517,6 +514,16 @@ std::vector<Quad> CandidateFinder::find() const
     cv::Mat mask;
     cv::threshold(grey, mask, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
     addFromMask(mask, &out);
+    cv::threshold(m_sat, mask, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    addFromMask(mask, &out);
+    return out;
+}
+
+std::vector<Quad> CandidateFinder::findOnCrowdedDesk() const
+{
+    std::vector<Quad> out;
+    cv::Mat grey;
+    cv::extractChannel(m_planes, grey, 0);
     // Paper is the brightest thing on most desks: what is nearly as bright
     // as the brightest parts stands apart from a dark book or a folder it
     // lies on, which the two-way split may join to it.
@@ -530,10 +537,18 @@ std::vector<Quad> CandidateFinder::find() const
     int seen = 0, level = 255;
     while (level > 0 && (seen += histogram[level]) * 50 < total)
         --level;
-    cv::threshold(grey, mask, kBrightShare * level, 255, cv::THRESH_BINARY);
-    addFromMask(mask, &out);
-    cv::threshold(m_sat, mask, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
-    addFromMask(mask, &out);
+    cv::Mat masks[3];
+    cv::threshold(grey, masks[0], kBrightShare * level, 255, cv::THRESH_BINARY);
+    cv::threshold(grey, masks[1], 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::threshold(m_sat, masks[2], 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    for (int i = 0; i < 3; ++i) {
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(masks[i], contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        if (i == 0)
+            addFromContours(contours, &out);
+        for (const std::vector<cv::Point>& c : contours)
+            addFromSides(c, &out);
+    }
     return out;
 }
 
@@ -544,10 +559,6 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
     cv::extractChannel(m_planes, grey, 0);
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Canny(grey, edges, 3, 8, 3, true);
-    // Faint pages lie on quiet desks; where even this sensitive map is
-    // crowded (woven cloth, clutter), lines would be noise and cost most.
-    if (cv::countNonZero(edges) > kMaxLineEdgeShare * edges.total())
-        return {};
     for (const Quad& q : exclude) {
         std::vector<cv::Point> poly;
         for (const cv::Point2f& p : q.p)

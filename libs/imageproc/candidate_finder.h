@@ -21,6 +21,13 @@ public:
 
     std::vector<Quad> find() const;
 
+    // More proposals for a desk where the sheet may have merged with what
+    // it lies on or beside (a folder, a book, a second sheet): the regions
+    // nearly as bright as the brightest, and outlines from the straight
+    // pieces of every region's border, a side across a merged region found
+    // as a step.
+    std::vector<Quad> findOnCrowdedDesk() const;
+
     // The second source, for faint pages (white on white, low light): long
     // straight lines of a sensitive edge map, combined two roughly parallel
     // pairs at a time. Many proposals; the caller ranks them. Edges on and

@@ -18,8 +18,8 @@ constexpr float kMaxShare = 0.4f;
 // Side directions tried around the print's own, in degrees: perspective
 // turns a page's edge a little against the print beside it.
 constexpr float kCoarseTurn = 6.0f;
-constexpr float kCoarseStepDeg = 1.5f;
-constexpr float kFineStepDeg = 0.5f;
+constexpr float kCoarseStepDeg = 1.0f;
+constexpr float kFineStepDeg = 0.25f;
 // Half width of the two bands compared across a presumed edge (pixels).
 constexpr int kBand = 3;
 // The search starts this far inside the print's region (pixels): a sheet's
@@ -36,7 +36,7 @@ constexpr float kOutermostShare = 0.3f;
 // Share of a side's samples that must agree with its median edge.
 constexpr float kMinSupport = 0.5f;
 // Samples along a side, and their spacing (pixels).
-constexpr int kMaxSamples = 64;
+constexpr int kMaxSamples = 120;
 constexpr float kSampleSpacing = 2.0f;
 // Per-sample steps are clipped to this many levels before averaging.
 constexpr float kClip = 8.0f;

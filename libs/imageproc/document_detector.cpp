@@ -1,10 +1,11 @@
 #include "document_detector.h"
 
 #include "candidate_finder.h"
+#include "card_band.h"
 #include "candidate_scorer.h"
 #include "content_outliner.h"
 #include "edge_sampler.h"
-#include "page_warper.h"
+#include "page_referee.h"
 #include "paper_judge.h"
 #include "side_refiner.h"
 
@@ -47,22 +48,7 @@ constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
 // Proposals judged in full per source.
-constexpr size_t kJudged = 12;
-// A card (coloured all over, so not paper by its colour) is taken on a desk
-// without a page when it has a card's proportions (85.6 x 54 mm), a card's
-// size under a camera framed for pages, print, and clear edges all round.
-constexpr float kCardLongest = 1.68f;
-constexpr float kCardShortest = 1.5f;
-constexpr float kCardMaxArea = 0.35f;
-constexpr float kCardMinInk = 0.01f;
-constexpr float kCardMinSupport = 0.6f;
-// Of two sheets apart, one this much larger is the page, if it scores at
-// least this share of the other.
-constexpr float kLargerSheet = 1.3f;
-constexpr float kOtherSheetScore = 0.8f;
-// A paper outline lying on a convincing outline this many times larger that
-// is not paper is a label on a folder or a box.
-constexpr float kLabelHolder = 4.0f;
+constexpr size_t kJudged = 8;
 
 cv::Mat downscaled(const cv::Mat& rgb, int factor)
 {
@@ -70,16 +56,9 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
         return rgb;
     const int w = rgb.cols / factor, h = rgb.rows / factor;
     cv::Mat small;
-    const cv::Mat whole = rgb(cv::Rect(0, 0, w * factor, h * factor));
-    if (factor % 2 == 0) {
-        // Halving has OpenCV's vectorised area path; other factors its plain
-        // one, several times slower: halve first.
-        cv::Mat half;
-        cv::resize(whole, half, cv::Size(whole.cols / 2, whole.rows / 2), 0, 0, cv::INTER_AREA);
-        return downscaled(half, factor / 2);
-    }
     // Integer factors take OpenCV's fast area path.
-    cv::resize(whole, small, cv::Size(w, h), 0, 0, cv::INTER_AREA);
+    cv::resize(rgb(cv::Rect(0, 0, w * factor, h * factor)), small, cv::Size(w, h), 0, 0,
+               cv::INTER_AREA);
     return small;
 }
 
@@ -113,29 +92,6 @@ bool insideFrame(const Quad& q, cv::Size size)
             return false;
     }
     return true;
-}
-
-// Whole in the picture: no corner beyond the frame, no side along its edge
-// (where the frame cut something larger).
-bool wholeInFrame(const Quad& q, cv::Size size)
-{
-    if (!insideFrame(q, size))
-        return false;
-    const float w = static_cast<float>(size.width - 1), h = static_cast<float>(size.height - 1), m = 1.5f;
-    for (int i = 0; i < 4; ++i) {
-        const cv::Point2f a = q.p[i], b = q.p[(i + 1) % 4];
-        if ((a.x < m && b.x < m) || (a.y < m && b.y < m) || (a.x > w - m && b.x > w - m) || (a.y > h - m && b.y > h - m))
-            return false;
-    }
-    return true;
-}
-
-// Whether two outlines share (nearly) nothing.
-bool apartFrom(const Quad& a, const Quad& b)
-{
-    std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
-    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
-    return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
 }
 
 bool encloses(const Quad& outer, const Quad& inner)
@@ -203,7 +159,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
         closedGrey = channels[0];
     }
-    const PaperJudge paper(closedGrey, grey, sat);
 
     const EdgeSampler sampler(planes, false);
     // The wide search reaches 2% of the picture's diagonal (8 pixels at the
@@ -226,7 +181,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
         scored.emplace_back(q, scorer.score(q));
         if (trace)
-            trace->push_back(Trace{c, q, scored.back().second});
+            trace->push_back(Trace{c, q, scored.back().second, PaperJudge::Verdict(), false, false});
     };
     // A page found in the previous frame is usually still there: when its
     // outline holds up, the proposals are not needed.
@@ -244,51 +199,19 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
     for (const Quad& c : candidates)
-        ranked.emplace_back(scorer.rank(c), c);
+        ranked.emplace_back(scorer.score(c).total, c);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    // Near repeats of a proposal already taken would crowd out the others.
-    const float apart = 0.02f * static_cast<float>(std::hypot(planes.cols, planes.rows));
-    std::vector<Quad> taken;
-    for (size_t i = 0; i < ranked.size() && taken.size() < kJudged; ++i) {
-        const bool repeat = std::any_of(taken.begin(), taken.end(), [&](const Quad& t) {
-            return quad_geometry::cornerDistance(t, ranked[i].second) < apart;
-        });
-        if (repeat)
-            continue;
-        taken.push_back(ranked[i].second);
+    for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
         judge(ranked[i].second);
-    }
     // Nothing convincing from the contours, or only something small (a
     // picture on a faint page): try the line source, ranking its many
     // proposals cheaply before the full judgement.
-    // A small sheet standing out bright from the desk around it is no
-    // picture on a faint page either.
-    const bool convinced = std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
+    const bool convinced = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
-            && paper.judge(s.first).likeness >= PaperJudge::kPaper
-            && (s.second.area >= kSmallArea || brightnessOverAround(grey, s.first) >= kStandsOut);
+            && s.second.area >= kSmallArea;
     });
-    // The outline found from the print outwards, worked out at most once.
-    bool printTried = false, printFound = false;
-    Quad fromPrint;
-    ContentOutliner::Evidence printEvidence;
-    const auto outlineFromPrint = [&]() {
-        if (!printTried) {
-            printTried = true;
-            printFound = ContentOutliner(grey).propose(&fromPrint, &printEvidence)
-                && printEvidence.weakestStep >= kContentMinStep && printEvidence.weakestSupport >= kContentMinSupport;
-        }
-        return printFound;
-    };
-    // Nothing convincing at all, but a sheet whose edges the print led to
-    // clearly all round (white on white): the lines would find no more.
-    const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
-        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
-    });
-    const bool clearFromPrint = !convinced && !anyConvincing && !tracked && !quick && outlineFromPrint()
-        && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
-    if (!convinced && !tracked && !quick && !clearFromPrint) {
+    if (!convinced && !tracked && !quick) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
@@ -301,7 +224,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             const bool aroundAll = std::all_of(judged.begin(), judged.end(),
                                                [&q](const Quad& j) { return encloses(q, j); });
             if (aroundAll)
-                ranked.emplace_back(scorer.rank(q), q);
+                ranked.emplace_back(scorer.score(q).total, q);
         }
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -329,94 +252,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                 judge(u);
         }
     }
-    // Paper wins: only outlines whose inside looks like paper compete, and
-    // a saturated or dark rectangle never takes the page's place.
-    std::vector<float> likeness(scored.size(), -1.0f);
-    const auto pageLike = [&](size_t i) {
-        if (likeness[i] < 0)
-            likeness[i] = paper.judge(scored[i].first).likeness;
-        return likeness[i] >= PaperJudge::kPaper;
-    };
-    const auto convincing = [&](size_t i) {
-        return scored[i].second.total >= kAcceptScore && scored[i].second.minSupport >= kAcceptMinSupport;
-    };
-    // Around a picture on a page lies blank paper; around a page on a book
-    // lies the book, beside a receipt a white keyboard's keys.
-    const auto cardShaped = [&](const Quad& q) {
-        const double ratio = PageWarper::aspectRatio(q, planes.size());
-        const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
-        return longer >= kCardShortest && longer <= kCardLongest;
-    };
-    const auto rimIsPaper = [&](const Quad& outer, const Quad& inner) {
-        const PaperJudge::Verdict v = paper.judge(outer, &inner);
-        return v.likeness >= PaperJudge::kPaper && v.texture <= PaperJudge::kMaxTexture;
-    };
-    // ...but a card's printed band is no paper either: an outline of a
-    // card's shape around one that has none is the card.
-    const auto cardAround = [&](size_t outer, size_t inner) {
-        return scored[outer].second.area <= kCardMaxArea && cardShaped(scored[outer].first)
-            && !cardShaped(scored[inner].first);
-    };
-    // A white label on a folder or a box is paper too, but small on a
-    // larger outline that is not.
-    const auto labelOn = [&](const Quad& q, float area) {
-        for (size_t j = 0; j < scored.size(); ++j) {
-            if (convincing(j) && scored[j].second.area > kLabelHolder * area && encloses(scored[j].first, q)
-                && !rimIsPaper(scored[j].first, q))
-                return true;
-        }
-        return false;
-    };
-    const auto labelOnSomething = [&](size_t i) { return labelOn(scored[i].first, scored[i].second.area); };
-    // Checked last, on the few outlines that get this far.
-    std::vector<int> net(scored.size(), -1);
-    const auto keyboard = [&](size_t i) {
-        if (net[i] < 0)
-            net[i] = paper.printIsOneNet(scored[i].first) ? 1 : 0;
-        return net[i] == 1;
-    };
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
-        if (!convincing(i) || !pageLike(i) || labelOnSomething(i))
-            continue;
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
             winner = i;
     }
-    // The keyboard check is the costliest: only the best is checked, and
-    // the next best taken if it fails.
-    while (winner < scored.size() && keyboard(winner)) {
-        const size_t failed = winner;
-        winner = scored.size();
-        for (size_t i = 0; i < scored.size(); ++i) {
-            if (net[i] == 1 || i == failed || !convincing(i) || !pageLike(i) || labelOnSomething(i))
-                continue;
-            if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
-                winner = i;
-        }
-    }
     if (winner < scored.size()) {
-        // Of two sheets apart on the desk, the larger whole one is the page
-        // (the nearer the centre when they are alike), though it score a
-        // little lower (a finger on it, an object touching it).
-        const cv::Point2f middle(planes.cols / 2.0f, planes.rows / 2.0f);
-        const auto centreDistance = [&](const Quad& q) {
-            cv::Point2f c(0, 0);
-            for (const cv::Point2f& p : q.p)
-                c += p * 0.25f;
-            return cv::norm(c - middle);
-        };
-        const size_t first = winner;
-        for (size_t i = 0; i < scored.size(); ++i) {
-            const CandidateScorer::Score& s = scored[i].second;
-            const CandidateScorer::Score& w = scored[first].second;
-            if (i == first || !convincing(i) || s.total < kOtherSheetScore * w.total || !pageLike(i)
-                || !apartFrom(scored[i].first, scored[first].first) || labelOnSomething(i) || keyboard(i))
-                continue;
-            const bool larger = s.area > kLargerSheet * scored[winner].second.area;
-            const bool alike = s.area * kLargerSheet >= scored[winner].second.area && !larger;
-            if (larger || (alike && centreDistance(scored[i].first) < centreDistance(scored[winner].first)))
-                winner = i;
-        }
         // A page's pictures and tables are rectangles too: an outline around
         // the best one that is nearly as convincing is the page itself.
         for (size_t i = 0; i < scored.size(); ++i) {
@@ -427,37 +268,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // seen only in part).
             const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
             if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first)
-                && pageLike(i) && (rimIsPaper(scored[i].first, scored[winner].first) || cardAround(i, winner)))
-                winner = i;
-        }
-    } else {
-        // No paper: a card alone on the desk is still a document.
-        for (size_t i = 0; i < scored.size(); ++i) {
-            const CandidateScorer::Score& s = scored[i].second;
-            // Whole in the picture: a keyboard or a book cut by the frame
-            // edge has any proportions.
-            if (!convincing(i) || s.minSupport < kCardMinSupport || s.area > kCardMaxArea
-                || !wholeInFrame(scored[i].first, planes.size()))
-                continue;
-            const PaperJudge::Verdict v = paper.judge(scored[i].first);
-            if (!cardShaped(scored[i].first) || v.ink < kCardMinInk || v.texture > PaperJudge::kMaxTexture)
-                continue;
-            if (winner == scored.size() || s.total > scored[winner].second.total)
+                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first))
                 winner = i;
         }
     }
-    const bool accepted = winner < scored.size();
-    if (trace) {
-        for (size_t i = 0; i < scored.size() && i < trace->size(); ++i) {
-            const PaperJudge::Verdict v = paper.judge(scored[i].first);
-            (*trace)[i].likeness = v.likeness;
-            (*trace)[i].texture = v.texture;
-            (*trace)[i].ink = v.ink;
-            (*trace)[i].brightness = v.brightness;
-            (*trace)[i].chroma = v.blank;
-        }
-    }
+    bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
+        && scored[winner].second.minSupport >= kAcceptMinSupport;
     // Nothing convincing, or only something small and darker than around it
     // (perhaps a picture on a sheet whose edges are faint): a sheet on a
     // desk of its own shade, found from its print outwards. It wins over
@@ -468,12 +284,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick
         && (!accepted
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
-        const bool printed = outlineFromPrint();
-        const ContentOutliner::Evidence& e = printEvidence;
-        fromContent = fromPrint;
-        const bool found = printed && paper.judge(fromContent).likeness >= PaperJudge::kPaper
-            && !labelOn(fromContent, static_cast<float>(std::abs(quad_geometry::signedArea(fromContent)) / planes.total()))
-            && !paper.printIsOneNet(fromContent);
+        ContentOutliner::Evidence e;
+        const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
+            && e.weakestSupport >= kContentMinSupport;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.
@@ -493,6 +306,64 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             && (!accepted
                 || (around && !encloses(scored[winner].first, e.print)
                     && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
+    }
+    // The page wins because it is paper: the search's pick stands unless it
+    // is plainly no paper (a folder, a box, a book cover, a phone) or a
+    // label on a folder. Then
+    // more proposals are made for a crowded desk, and the outline that looks
+    // most like paper is the page; with none, a card alone on the desk; else
+    // nothing. An outline tracked from the previous frame was judged so
+    // when it was found.
+    const PaperJudge paper(closedGrey, grey, sat);
+    const PageReferee referee(paper, planes.size());
+    const size_t picked = accepted && !useContent ? winner : scored.size();
+    if ((accepted || useContent) && !tracked && referee.overrules(scored, useContent ? fromContent : scored[winner].first)) {
+        if (!quick) {
+            ranked.clear();
+            for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
+                ranked.emplace_back(scorer.score(c).total, c);
+            std::stable_sort(ranked.begin(), ranked.end(),
+                             [](const auto& a, const auto& b) { return a.first > b.first; });
+            for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+                judge(ranked[i].second);
+        }
+        const size_t page = referee.choosePaper(scored);
+        const bool card = referee.isCard(scored, useContent ? fromContent : scored[winner].first);
+        if (page < scored.size()) {
+            winner = page;
+            accepted = true;
+            useContent = false;
+        } else if (!card) {
+            accepted = useContent = false;
+        }
+    } else if (accepted && !useContent && !tracked) {
+        winner = referee.largerSheet(scored, winner);
+    }
+    // The white part of a card printed with a band: the card is the
+    // outline with its band.
+    if (accepted && !useContent && !tracked && !quick) {
+        const CardBand::Judge fitted = [&](const Quad& c) {
+            Quad q = c;
+            if (!fine.refine(&q))
+                q = c;
+            return std::make_pair(q, scorer.score(q));
+        };
+        Quad banded;
+        CandidateScorer::Score bandedScore;
+        if (CardBand(paper, planes.size(), fitted).extend(scored[winner].first, scored[winner].second, &banded, &bandedScore)) {
+            scored.emplace_back(banded, bandedScore);
+            if (trace)
+                trace->push_back(Trace{banded, banded, bandedScore, PaperJudge::Verdict(), false, false});
+            winner = scored.size() - 1;
+        }
+    }
+    if (trace) {
+        for (size_t i = 0; i < scored.size() && i < trace->size(); ++i) {
+            Trace& t = (*trace)[trace->size() - scored.size() + i];
+            t.paper = paper.judge(scored[i].first);
+            t.picked = i == picked;
+            t.chosen = accepted && !useContent && i == winner;
+        }
     }
     if (!accepted && !useContent)
         return false;

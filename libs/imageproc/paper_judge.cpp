@@ -95,7 +95,7 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
         }
         cv::fillConvexPoly(mask, hole, cv::Scalar(0));
     }
-    int brightness[256] = {0}, saturation[256] = {0}, total = 0, ink = 0, texture = 0, colourless = 0, blank = 0;
+    int brightness[256] = {0}, saturation[256] = {0}, level[256] = {0}, total = 0, ink = 0, texture = 0, colourless = 0, blank = 0;
     const int blankLevel = static_cast<int>(kLeastRelative * m_bright);
     // Every second pixel both ways is plenty for shares and medians.
     for (int y = 0; y < box.height; y += 2) {
@@ -107,6 +107,7 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
             if (!m[x])
                 continue;
             ++saturation[s[x]];
+            ++level[c[x]];
             if (s[x] * 100 <= kColourlessPercent * c[x] + 100 * kColourlessNoise) {
                 ++brightness[c[x]];
                 ++colourless;
@@ -124,7 +125,9 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
     if (total == 0)
         return v;
     v.brightness = colourless ? static_cast<float>(medianOf(brightness, colourless)) : 0.0f;
-    v.chroma = static_cast<float>(medianOf(saturation, total)) / std::max(1.0f, v.brightness);
+    const float median = static_cast<float>(medianOf(level, total));
+    v.level = median / m_bright;
+    v.saturation = static_cast<float>(medianOf(saturation, total)) / std::max(1.0f, median);
     v.blank = static_cast<float>(blank) / total;
     v.ink = static_cast<float>(ink) / total;
     v.texture = static_cast<float>(texture) / total;

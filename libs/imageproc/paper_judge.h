@@ -15,7 +15,8 @@ class PaperJudge {
 public:
     struct Verdict {
         float brightness = 0;  // median level of the colourless inside (text closed away), grey levels
-        float chroma = 0;      // median saturation over brightness, all of the inside
+        float level = 0;       // median level of all of the inside, as a share of the brightest things
+        float saturation = 0;  // median saturation of the inside over its median level
         float blank = 0;       // share of the inside that is bright and colourless
         float ink = 0;         // share of the inside that is thin dark print
         float texture = 0;     // share of the inside where the paper level itself changes
@@ -34,6 +35,9 @@ public:
     // Whether the print inside `q` is one net spanning most of it: the gaps
     // between a keyboard's keys, not the words and tables of a page.
     bool printIsOneNet(const Quad& q) const;
+
+    // The level of the brightest things in the picture (grey levels).
+    float brightest() const { return m_bright; }
 
     // Threshold of likeness above which an outline counts as paper.
     static constexpr float kPaper = 0.5f;

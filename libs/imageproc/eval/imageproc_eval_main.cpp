@@ -10,7 +10,8 @@
 // --list prints every scene's result; --dump writes the poorly found scenes
 // with their outlines drawn (truth in blue, found in green) as JPEGs,
 // --dump-all every scene; --trace prints every proposal the detector judged
-// for one scene. --quick judges the preview's quick first search instead of
+// for one scene (">" the search's own pick, "=>" the outline returned).
+// --quick judges the preview's quick first search instead of
 // the photo path's full one.
 
 #include "document_detector.h"
@@ -68,9 +69,10 @@ void printTrace(uint32_t seed, int index)
         std::printf("  found %d: %.1f,%.1f (score %.3f)\n", i, result.quad.p[i].x / factor, result.quad.p[i].y / factor,
                     result.score);
     for (const DocumentDetector::Trace& t : trace) {
-        std::printf("  total %.3f support %.2f min %.2f contrast %.1f area %.3f paper %.2f (level %.0f blank %.2f texture %.2f ink %.3f) :",
-                    t.score.total, t.score.support, t.score.minSupport, t.score.contrast, t.score.area, t.likeness,
-                    t.brightness, t.chroma, t.texture, t.ink);
+        const PaperJudge::Verdict& v = t.paper;
+        std::printf("%s total %.3f support %.2f min %.2f contrast %.1f area %.3f paper %.2f (level %.2f sat %.2f blank %.2f texture %.2f ink %.3f) :",
+                    t.chosen ? "=>" : (t.picked ? " >" : "  "), t.score.total, t.score.support, t.score.minSupport,
+                    t.score.contrast, t.score.area, v.likeness, v.level, v.saturation, v.blank, v.texture, v.ink);
         for (const cv::Point2f& p : t.refined.p)
             std::printf(" %.0f,%.0f", p.x, p.y);
         std::printf("\n");
