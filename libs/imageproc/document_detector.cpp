@@ -252,6 +252,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                 judge(u);
         }
     }
+    const PaperJudge paper(closedGrey, grey, sat);
+    const PageReferee referee(paper, planes.size());
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
@@ -267,8 +269,14 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // reaching off the frame must score nearly as well (its sides are
             // seen only in part).
             const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
+            // Around a page lying on a book or a folder lies no paper: that
+            // outline is the book's (but around a card's white part lies
+            // its printed band).
             if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first))
+                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first)
+                && (!referee.rimPlainlyNotPaper(scored[i].first, scored[winner].first)
+                    || (CardBand::cardShaped(scored[i].first, planes.size())
+                        && !CardBand::cardShaped(scored[winner].first, planes.size()))))
                 winner = i;
         }
     }
@@ -314,8 +322,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // most like paper is the page; with none, a card alone on the desk; else
     // nothing. An outline tracked from the previous frame was judged so
     // when it was found.
-    const PaperJudge paper(closedGrey, grey, sat);
-    const PageReferee referee(paper, planes.size());
     const size_t picked = accepted && !useContent ? winner : scored.size();
     if ((accepted || useContent) && !tracked && referee.overrules(scored, useContent ? fromContent : scored[winner].first)) {
         if (!quick) {

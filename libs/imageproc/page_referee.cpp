@@ -74,6 +74,11 @@ bool encloses(const Quad& outer, const Quad& inner)
     return true;
 }
 
+bool notPaper(const PaperJudge::Verdict& v)
+{
+    return v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark);
+}
+
 } // namespace
 
 PageReferee::PageReferee(const PaperJudge& paper, cv::Size size) : m_paper(paper), m_size(size) {}
@@ -90,8 +95,12 @@ bool PageReferee::pageLike(const Quad& q) const
 
 bool PageReferee::plainlyNotPaper(const Quad& q) const
 {
-    const PaperJudge::Verdict v = m_paper.judge(q);
-    return v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark);
+    return notPaper(m_paper.judge(q));
+}
+
+bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
+{
+    return notPaper(m_paper.judge(outer, &inner));
 }
 
 bool PageReferee::overrules(const Judged& judged, const Quad& picked) const

@@ -28,6 +28,10 @@ public:
     // its edges show, or a label on something larger that is not paper.
     bool overrules(const Judged& judged, const Quad& picked) const;
 
+    // Whether the part of `outer` around `inner` is plainly not paper (the
+    // book or the folder a page lies on).
+    bool rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const;
+
     // Of the outlines judged, the index of the page among those that look
     // like paper; `judged.size()` when none does.
     size_t choosePaper(const Judged& judged) const;
