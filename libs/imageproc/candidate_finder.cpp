@@ -158,6 +158,8 @@ void addOutermost(const std::vector<cv::Vec2f>& lines, cv::Size size, double min
 constexpr size_t kMaxLines = 18;
 constexpr size_t kMaxLineQuads = 160;
 constexpr size_t kMaxOutermostLines = 60;
+// Share of the sensitive edge map beyond which lines are not looked for.
+constexpr double kMaxLineEdgeShare = 0.15;
 // An outline may grow by this share to take in one lying mostly inside it.
 constexpr double kMaxCoverGrowth = 1.1;
 // Straight pieces of a region's outline that may be a sheet's sides: the
@@ -559,6 +561,10 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
     cv::extractChannel(m_planes, grey, 0);
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Canny(grey, edges, 3, 8, 3, true);
+    // Faint pages lie on quiet desks; where even this sensitive map is
+    // crowded (woven cloth, clutter), lines would be noise and cost most.
+    if (cv::countNonZero(edges) > kMaxLineEdgeShare * edges.total())
+        return {};
     for (const Quad& q : exclude) {
         std::vector<cv::Point> poly;
         for (const cv::Point2f& p : q.p)

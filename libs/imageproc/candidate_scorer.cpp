@@ -14,8 +14,8 @@ constexpr float kSharpness = 0.55f;
 // ranking, sparser.
 constexpr int kSpacing = 4;
 constexpr int kMaxSamples = 60;
-constexpr int kRankSpacing = 10;
-constexpr int kRankMaxSamples = 20;
+constexpr int kRankSpacing = 6;
+constexpr int kRankMaxSamples = 32;
 
 double visibleArea(const Quad& q, cv::Size size)
 {

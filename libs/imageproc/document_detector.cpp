@@ -55,10 +55,15 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
     if (factor == 1)
         return rgb;
     const int w = rgb.cols / factor, h = rgb.rows / factor;
+    const cv::Mat whole = rgb(cv::Rect(0, 0, w * factor, h * factor));
     cv::Mat small;
-    // Integer factors take OpenCV's fast area path.
-    cv::resize(rgb(cv::Rect(0, 0, w * factor, h * factor)), small, cv::Size(w, h), 0, 0,
-               cv::INTER_AREA);
+    if (factor % 2 == 0) {
+        // Halving takes OpenCV's vectorised area path, other factors its
+        // plain one, several times slower: halve first.
+        cv::resize(whole, small, cv::Size(whole.cols / 2, whole.rows / 2), 0, 0, cv::INTER_AREA);
+        return downscaled(small, factor / 2);
+    }
+    cv::resize(whole, small, cv::Size(w, h), 0, 0, cv::INTER_AREA);
     return small;
 }
 
@@ -199,7 +204,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
     for (const Quad& c : candidates)
-        ranked.emplace_back(scorer.score(c).total, c);
+        ranked.emplace_back(scorer.rank(c), c);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
@@ -211,7 +216,26 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
             && s.second.area >= kSmallArea;
     });
-    if (!convinced && !tracked && !quick) {
+    // The outline found from the print outwards, worked out at most once.
+    bool printTried = false, printFound = false;
+    Quad fromPrint;
+    ContentOutliner::Evidence printEvidence;
+    const auto outlineFromPrint = [&]() {
+        if (!printTried) {
+            printTried = true;
+            printFound = ContentOutliner(grey).propose(&fromPrint, &printEvidence)
+                && printEvidence.weakestStep >= kContentMinStep && printEvidence.weakestSupport >= kContentMinSupport;
+        }
+        return printFound;
+    };
+    // Nothing convincing at all, but a sheet whose edges the print led to
+    // clearly all round (white on white): the lines would find no more.
+    const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
+    });
+    const bool clearFromPrint = !convinced && !anyConvincing && !tracked && !quick && outlineFromPrint()
+        && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
+    if (!convinced && !tracked && !quick && !clearFromPrint) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
@@ -220,11 +244,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // With a small convincing outline already, only outlines around it
         // (its page) are of interest.
         ranked.clear();
-        for (const Quad& q : CandidateFinder(planes, sat).findFromLines(judged)) {
+        const std::vector<Quad> lineQuads = CandidateFinder(planes, sat).findFromLines(judged);
+        for (const Quad& q : lineQuads) {
             const bool aroundAll = std::all_of(judged.begin(), judged.end(),
                                                [&q](const Quad& j) { return encloses(q, j); });
             if (aroundAll)
-                ranked.emplace_back(scorer.score(q).total, q);
+                ranked.emplace_back(scorer.rank(q), q);
         }
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -292,9 +317,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick
         && (!accepted
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
-        ContentOutliner::Evidence e;
-        const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport;
+        const bool found = outlineFromPrint();
+        const ContentOutliner::Evidence& e = printEvidence;
+        fromContent = fromPrint;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.
@@ -327,7 +352,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (!quick) {
             ranked.clear();
             for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
-                ranked.emplace_back(scorer.score(c).total, c);
+                ranked.emplace_back(scorer.rank(c), c);
             std::stable_sort(ranked.begin(), ranked.end(),
                              [](const auto& a, const auto& b) { return a.first > b.first; });
             for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
