@@ -30,9 +30,12 @@ constexpr float kOtherThing = 0.02f;
 // least this share of the other.
 constexpr float kLargerSheet = 1.3f;
 constexpr float kOtherSheetScore = 0.8f;
-// A paper outline lying on a convincing outline this many times larger that
-// is not paper is a label on a folder or a box.
-constexpr float kLabelHolder = 4.0f;
+// A paper outline lying inside one this many times larger that is not
+// paper is a label on a folder or a box (a receipt on a folder is larger);
+// the folder's edges show on most of its outline, though the frame may cut
+// a side.
+constexpr float kLabelHolder = 8.0f;
+constexpr float kHolderSupport = 0.6f;
 
 bool insideFrame(const Quad& q, cv::Size size)
 {
@@ -118,11 +121,11 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 }
 
 // A white label on a folder or a box is paper too, but small on a larger
-// convincing outline that is not.
+// outline that is not.
 bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
 {
     for (const auto& j : judged) {
-        if (convincing(j.second) && j.second.area > kLabelHolder * area && encloses(j.first, q)
+        if (j.second.support >= kHolderSupport && j.second.area > kLabelHolder * area && encloses(j.first, q)
             && !rimIsPaper(j.first, q))
             return true;
     }

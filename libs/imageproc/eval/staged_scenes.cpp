@@ -91,11 +91,18 @@ Scene make(Kind kind, cv::Size size)
         paintSheet(img, camera, PageRenderer::Kind::A4, {210, 297}, {40, 0}, 5, &scene);
         scene.description = "a page on a dark book cover's edge";
         break;
-    case Kind::TwoSheets:
+    case Kind::TwoSheets: {
         paintSheet(img, camera, PageRenderer::Kind::A5, {148, 210}, {-170, 20}, -10, nullptr);
-        paintSheet(img, camera, PageRenderer::Kind::A4, {210, 297}, {70, -5}, 3, &scene);
-        scene.description = "an A4 page and a smaller sheet apart";
+        const std::vector<cv::Point2d> page
+            = paintSheet(img, camera, PageRenderer::Kind::A4, {210, 297}, {70, -5}, 3, &scene);
+        // A finger holding the page down across its right side: the page's
+        // outline then scores below the smaller sheet's.
+        const cv::Point2d at = (page[1] + page[2]) * 0.5;
+        cv::ellipse(img, cv::RotatedRect(cv::Point2f(at), cv::Size2f(70, 30), 0), cv::Scalar(220, 165, 135), cv::FILLED,
+                    cv::LINE_AA);
+        scene.description = "an A4 page held by a finger and a smaller sheet apart";
         break;
+    }
     case Kind::EmptyDeskWithBoxes:
         DeskObjects::paint(img, item(K::Box, {-170, -40}, 10, {200, 150}, 70, cv::Scalar(200, 40, 40)), camera, light);
         DeskObjects::paint(img, item(K::Box, {40, 60}, -20, {150, 110}, 50, cv::Scalar(230, 200, 40)), camera, light);

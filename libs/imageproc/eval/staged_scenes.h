@@ -11,7 +11,7 @@ namespace staged_scenes {
 enum class Kind {
     PageBesideSaturatedFolder,  // a white page, a blue folder and a red box side by side
     PageOnDarkBookEdge,         // a page lying partly on a dark book
-    TwoSheets,                  // an A4 page and a smaller sheet apart: the page is the A4
+    TwoSheets,                  // an A4 page (a finger on it) and a smaller sheet apart: the page is the A4
     EmptyDeskWithBoxes,         // coloured boxes, no page
     CardAlone,                  // a blue bank card alone on a wooden desk
 };
