@@ -33,11 +33,11 @@ CardBand::CardBand(const PaperJudge& paper, cv::Size size, const Judge& judge)
 {
 }
 
-bool CardBand::cardShaped(const Quad& q, cv::Size size)
+bool CardBand::cardShaped(const Quad& q, cv::Size size, float slack)
 {
     const double ratio = PageWarper::aspectRatio(q, size);
     const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
-    return longer >= kCardShortest && longer <= kCardLongest;
+    return longer >= kCardShortest - slack && longer <= kCardLongest + slack;
 }
 
 bool CardBand::extend(const Quad& q, const CandidateScorer::Score& score, Quad* out,

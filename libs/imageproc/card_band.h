@@ -28,8 +28,9 @@ public:
     bool extend(const Quad& q, const CandidateScorer::Score& score, Quad* out,
                 CandidateScorer::Score* outScore) const;
 
-    // Whether an outline has a card's proportions (85.6 x 54 mm).
-    static bool cardShaped(const Quad& q, cv::Size size);
+    // Whether an outline has a card's proportions (85.6 x 54 mm), give or
+    // take `slack` (a small picture measures them less well).
+    static bool cardShaped(const Quad& q, cv::Size size, float slack = 0);
 
 private:
     const PaperJudge& m_paper;

@@ -278,7 +278,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
     }
     const PaperJudge paper(closedGrey, grey, sat);
-    const PageReferee referee(paper, planes.size());
+    const PageReferee referee(paper, planes.size(), quick);
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
@@ -372,7 +372,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     }
     // The white part of a card printed with a band: the card is the
     // outline with its band.
-    if (accepted && !useContent && !tracked && !quick) {
+    if (accepted && !useContent && !tracked) {
         const CardBand::Judge fitted = [&](const Quad& c) {
             Quad q = c;
             if (!fine.refine(&q))

@@ -23,6 +23,12 @@ constexpr float kDark = 0.45f;
 // and no other thing beside it.
 constexpr float kCardMaxArea = 0.35f;
 constexpr float kCardMinInk = 0.01f;
+// A card's print and pattern change its level in places, the more so on
+// the preview's smaller picture; a keyboard's keys all over.
+constexpr float kCardMaxTexture = 0.3f;
+constexpr float kQuickCardMaxTexture = 0.45f;
+// ...and its proportions are measured less well there.
+constexpr float kQuickCardSlack = 0.06f;
 // ...alone: no other convincing outline of this share of the picture apart
 // from it (a box or a book among others is no card).
 constexpr float kOtherThing = 0.02f;
@@ -84,7 +90,10 @@ bool notPaper(const PaperJudge::Verdict& v)
 
 } // namespace
 
-PageReferee::PageReferee(const PaperJudge& paper, cv::Size size) : m_paper(paper), m_size(size) {}
+PageReferee::PageReferee(const PaperJudge& paper, cv::Size size, bool quick)
+    : m_paper(paper), m_size(size), m_quick(quick)
+{
+}
 
 bool PageReferee::convincing(const CandidateScorer::Score& s) const
 {
@@ -137,14 +146,14 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
     // A keyboard or a book cut by the frame edge has any proportions; a
     // card with a corner off the frame still shows all four sides.
     const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
-    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !CardBand::cardShaped(q, m_size))
+    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f))
         return false;
     for (const auto& j : judged) {
         if (convincing(j.second) && j.second.area >= kOtherThing && apartFrom(j.first, q))
             return false;
     }
     const PaperJudge::Verdict v = m_paper.judge(q);
-    return v.ink >= kCardMinInk && v.texture <= PaperJudge::kMaxTexture;
+    return v.ink >= kCardMinInk && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture);
 }
 
 size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const

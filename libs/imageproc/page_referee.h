@@ -22,7 +22,8 @@ class PageReferee {
 public:
     using Judged = std::vector<std::pair<Quad, CandidateScorer::Score>>;
 
-    PageReferee(const PaperJudge& paper, cv::Size size);
+    // `quick`: the preview's quick search, on a smaller picture.
+    PageReferee(const PaperJudge& paper, cv::Size size, bool quick);
 
     // Whether the search's pick is no page: plainly not paper however well
     // its edges show, or a label on something larger that is not paper.
@@ -55,6 +56,7 @@ private:
 
     const PaperJudge& m_paper;
     cv::Size m_size;
+    bool m_quick;
 };
 
 #endif
