@@ -1,6 +1,6 @@
 // Evaluation of the page detector on synthetic scenes with known corners.
 //
-//   imageproc_eval [--set dev|heldout|eval|regression] [--count N] [--setting NAME]
+//   imageproc_eval [--set dev|heldout|eval|regression] [--seed N] [--count N] [--setting NAME]
 //                  [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]
 //
 // "dev" is the tuning set; "heldout" confirms what was tuned there and is
@@ -96,9 +96,12 @@ int main(int argc, char** argv)
     int count = 300;
     bool list = false, quick = false, dumpAll = false;
     int onlySetting = -1, traced = -1;
+    long long ownSeed = -1;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--set") && i + 1 < argc)
             set = argv[++i];
+        else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
+            ownSeed = std::atoll(argv[++i]);
         else if (!std::strcmp(argv[i], "--count") && i + 1 < argc)
             count = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--setting") && i + 1 < argc) {
@@ -122,11 +125,12 @@ int main(int argc, char** argv)
             dumpAll = true;
         }
         else {
-            std::fprintf(stderr, "usage: %s [--set dev|heldout|eval|regression] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--set dev|heldout|eval|regression] [--seed N] [--count N] [--setting NAME] [--list] [--dump DIR] [--dump-all DIR] [--trace INDEX] [--quick]\n", argv[0]);
             return 2;
         }
     }
-    const uint32_t seed = set == "dev" ? SceneGenerator::kDevelopmentSeed
+    const uint32_t seed = ownSeed >= 0 ? static_cast<uint32_t>(ownSeed)
+        : set == "dev" ? SceneGenerator::kDevelopmentSeed
         : set == "regression"         ? SceneGenerator::kRegressionSeed
         : set == "heldout"            ? SceneGenerator::kHeldOutSeed
                                       : SceneGenerator::kEvaluationSeed;
@@ -153,6 +157,8 @@ int main(int argc, char** argv)
                 dump(dumpDir, seed, r.index);
         }
     }
+    if (ownSeed >= 0)
+        set = "own";
     std::printf("set %s (seed %u), %d scenes, %.1f s\n%s", set.c_str(), seed, count, seconds,
                 Evaluation::report(results).c_str());
     return 0;
