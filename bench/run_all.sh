@@ -19,7 +19,16 @@ echo "== image processing"
 (cd "$build" && ./bench/bench_imageproc "${reps[@]}")
 echo "== page detection accuracy: 300 scenes on the evaluation seeds"
 "$build/bench/imageproc_eval" --set eval
+echo "== scan-like picture modes: speed on one core, quality on the held-out sheets"
+taskset -c 1 "$build/bench/bench_enhance" "${reps[@]}"
+"$build/bench/enhance_eval" --set heldout
 echo "== photos and PDF"
 "$root/bench/gallery/pdf_vs_img2pdf.sh" "$build"
+echo "== image modes"
+"$root/bench/gallery/imagemode_figures.sh" "$build" 20
+echo "== searchable PDFs"
+"$root/bench/gallery/searchable_pdf_figures.sh" "$build" 20
 echo "== live preview"
 "$root/bench/app/preview_figures.sh" "$build"
+echo "== hands-free photos"
+"$root/bench/app/autocapture_figures.sh" "$build"

@@ -58,5 +58,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # every Chinese text of the window shows as boxes.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, xdg-utils")
+# Text recognition's engine comes through dpkg-shlibdeps; its Chinese and
+# English data are recommended: without them the program runs, with the
+# "可搜索PDF" box disabled and naming them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tesseract-ocr-chi-sim, tesseract-ocr-eng")
 
 include(CPack)

@@ -5,7 +5,7 @@
 // background, page colour, four corners; the pixels are drawn from these (a
 // light quadrilateral on a background, so the detector has pages to find)
 // and the remaining bytes are scattered over them as damage.
-#include "fuzz_input.h"
+#include "fuzz_sheet.h"
 #include "imageproc.h"
 
 #include <opencv2/core.hpp>
@@ -27,18 +27,9 @@ void drawPicture(FuzzInput& input, unsigned char* pixels, int width, int stride,
 {
     const uint8_t background = input.byte();
     const uint8_t page = input.byte();
-    cv::Point corners[4];
-    for (cv::Point& p : corners) {
-        p.x = input.inRange(-20, 275) * width / 256;
-        p.y = input.inRange(-20, 275) * height / 256;
-    }
     cv::Mat image(height, width, CV_8UC3, pixels, static_cast<size_t>(stride));
-    image.setTo(cv::Scalar(background, background / 2 + 20, background));
-    cv::fillConvexPoly(image, corners, 4, cv::Scalar(page, page, page / 2 + 127));
-
-    const size_t total = static_cast<size_t>(stride) * (height - 1) + static_cast<size_t>(width) * 3;
-    for (size_t i = 0; i < input.restSize(); ++i)
-        pixels[(i * 7919) % total] ^= input.rest()[i];
+    drawSheet(input, image, background, page);
+    scatterRest(input, pixels, width, stride, height);
 }
 
 void checkCrop(int result, unsigned char* out, int outWidth, int outStride, int outHeight)

@@ -224,6 +224,20 @@ int main(int argc, char** argv)
         put("imageproc_raw", names[which], b);
     }
 
+    // imageproc_enhance: mode + 2, size mode, width, height, stride slack,
+    // background, page colour, falloff, corners (x, y) + 20.
+    for (int mode = 0; mode < 4; ++mode) {
+        Bytes b = {static_cast<unsigned char>(mode + 2), 0};
+        put16(b, 120 + 2);
+        put16(b, 90 + 2);
+        b.insert(b.end(), {4 + 4, 40, 235, 150});
+        for (unsigned v : {60u, 40u, 200u, 50u, 190u, 220u, 50u, 200u})
+            put16(b, v + 20);
+        static const char* const names[] = {"original-120x90-page", "document-120x90-page", "grey-120x90-page",
+                                            "blackwhite-120x90-page"};
+        put("imageproc_enhance", names[mode], b);
+    }
+
     // imageproc_jpeg: export, colour, thickness, JPEG.
     put("imageproc_jpeg", "drawline-160x120-page", cat({0, 2, 3 + 3}, pageJpeg));
     put("imageproc_jpeg", "rotate-160x120-page", cat({1, 1, 3 + 3}, pageJpeg));

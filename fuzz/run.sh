@@ -13,7 +13,7 @@ SECONDS_PER_TARGET=${1:-20}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
-TARGETS=${FUZZ_TARGETS:-"jpeg_decompress imageproc_raw imageproc_jpeg capture_repair_jpeg capture_v4l2_frames thumbnail_add_image"}
+TARGETS=${FUZZ_TARGETS:-"jpeg_decompress imageproc_raw imageproc_jpeg imageproc_enhance capture_repair_jpeg capture_v4l2_frames thumbnail_add_image"}
 
 if [ ! -f "$BUILD/build.ninja" ]; then
     CC=clang CXX=clang++ cmake -S "$HERE" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1

@@ -7,8 +7,9 @@ build_pkgs=(cmake ninja-build g++ pkg-config
             qtbase5-dev qtbase5-dev-tools
             libjpeg62-turbo-dev
             libopencv-core-dev libopencv-imgproc-dev
+            libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
             fonts-wqy-microhei xdg-utils)
-test_pkgs=(poppler-utils xvfb xauth libbenchmark-dev img2pdf clang libclang-rt-14-dev
+test_pkgs=(poppler-utils qpdf xvfb xauth libbenchmark-dev img2pdf clang libclang-rt-14-dev
            file dpkg-dev ntfs-3g)
 
 pkgs=("${build_pkgs[@]}")

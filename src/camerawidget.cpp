@@ -5,10 +5,13 @@
 #include "cameranodewatcher.h"
 #include "captureflash.h"
 #include "framepipeline.h"
+#include "imagemode.h"
+#include "imagemodeswitch.h"
 #include "imageprocloader.h"
 #include "noticebanner.h"
 #include "pdfcomposer.h"
 #include "photofile.h"
+#include "searchablepdfswitch.h"
 #include "settingscolumn.h"
 #include "ui_dialog.h"
 
@@ -38,6 +41,8 @@ cameraWidget::cameraWidget(QWidget* parent)
     ui->formLayout->setVerticalSpacing(10);
     ui->pushButton_iccard->hide();
     m_autoCapture = new AutoCaptureSwitch(ui->formLayout, this);
+    m_imageMode = new ImageModeSwitch(ui->formLayout, this);
+    m_searchablePdf = new SearchablePdfSwitch(ui->formLayout, this);
     SettingsColumn::fitToCaptions(ui->formLayout);
 
     groupButton1 = new QButtonGroup(this);
@@ -97,6 +102,10 @@ cameraWidget::cameraWidget(QWidget* parent)
     connect(this, &cameraWidget::signal_photoNotSaved, m_notice, &NoticeBanner::showNotice);
     connect(ui->listWidget, &Thumbnail::commandFailed, m_notice, &NoticeBanner::showNotice);
     m_flash = new CaptureFlash(ui->label);
+    connect(m_searchablePdf, &SearchablePdfSwitch::written, this, &cameraWidget::onPdfWritten);
+    connect(m_searchablePdf, &SearchablePdfSwitch::failed, this, [this](SaveProblem problem) {
+        m_notice->showNotice(QCoreApplication::translate("Dialog", "PDF未保存：") + SaveProblems::describe(problem));
+    });
     // While no camera is listed, one plugged in starts without a click.
     m_nodeWatcher = new CameraNodeWatcher(CameraAccess::deviceFolder(), this);
     connect(m_nodeWatcher, &CameraNodeWatcher::nodesChanged, this, &cameraWidget::initAllWidgetData);
@@ -111,14 +120,17 @@ cameraWidget::cameraWidget(QWidget* parent)
     g_camera = this;
     if (!loadImageProc())
         exit(1);
+    m_imageMode->setAvailable(cac_func_enhance != nullptr);
 
     initAllWidgetData();
 }
 
 cameraWidget::~cameraWidget()
 {
-    // No frame callback may outlive what exit() tears down.
+    // No frame callback, and no recognition thread, may outlive what exit()
+    // tears down.
     closeVieo(false);
+    m_searchablePdf->stop();
     g_camera = nullptr;
     unloadImageProc();
     exit(0);
@@ -408,9 +420,13 @@ QString cameraWidget::onSavePic(unsigned char* pixData, int len)
         picture.loadFromData(pixData, len);
     }
     // A frame that does not decode is refused, and logged, by the save.
+    const ImageMode::Mode mode = ImageMode::current();
+    const int format = picIndex;
+    const QImage turned = PhotoFile::rotated(ImageMode::photo(picture, mode), m_rotateAngle);
     QString fileName;
-    const SaveProblem problem = PhotoFile::saveStamped(PhotoFile::rotated(picture, m_rotateAngle), saveFolder(),
-                                                       picIndex, QDateTime::currentDateTime(), &fileName);
+    const SaveProblem problem =
+        PhotoFile::saveStamped(ImageMode::forFile(turned, mode, PhotoFile::suffixForIndex(format)), saveFolder(), format,
+                               QDateTime::currentDateTime(), &fileName);
     if (problem != SaveProblem::None)
         emit signal_photoNotSaved(QCoreApplication::translate("Dialog", "照片未保存：") + SaveProblems::describe(problem));
     return fileName;
@@ -461,11 +477,21 @@ void cameraWidget::OnMakePdf()
     if (pictures.isEmpty())
         return;
     const QString outputName = PdfComposer::outputName(ui->lineEdit->text(), QDateTime::currentDateTime());
+    if (m_searchablePdf->isOn()) {
+        // Off the GUI thread; ends in onPdfWritten or a notice.
+        m_searchablePdf->compose(pictures, outputName);
+        return;
+    }
     SaveProblem problem = SaveProblem::None;
     if (!PdfComposer::compose(pictures, outputName, &problem)) {
         m_notice->showNotice(QCoreApplication::translate("Dialog", "PDF未保存：") + SaveProblems::describe(problem));
         return;
     }
+    onPdfWritten(outputName);
+}
+
+void cameraWidget::onPdfWritten(const QString& outputName)
+{
     QPixmap icon(QStringLiteral(":/Pdf.png"));
     ui->listWidget->AddImage(icon, outputName, -1);
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("保存PDF成功\n图片路径:") + outputName,

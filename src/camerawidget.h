@@ -14,7 +14,9 @@
 class AutoCaptureSwitch;
 class CameraNodeWatcher;
 class CaptureFlash;
+class ImageModeSwitch;
 class NoticeBanner;
+class SearchablePdfSwitch;
 class QButtonGroup;
 class QTimer;
 
@@ -79,6 +81,8 @@ public slots:
 
 private slots:
     void on_pushButton_released();
+    // A PDF is complete under outputName: it joins the strip, and the box says where.
+    void onPdfWritten(const QString& outputName);
 
 private:
     void initDevNameWidget();
@@ -106,7 +110,9 @@ private:
     NoticeBanner* m_notice = nullptr;           // Qt child of the preview label
     CameraNodeWatcher* m_nodeWatcher = nullptr; // Qt child; watches while no camera is listed
     AutoCaptureSwitch* m_autoCapture = nullptr; // Qt child; the "自动拍照" row
+    ImageModeSwitch* m_imageMode = nullptr;     // Qt child; the "图像模式:" row
     CaptureFlash* m_flash = nullptr;            // Qt child of the preview label
+    SearchablePdfSwitch* m_searchablePdf = nullptr; // Qt child; the "可搜索PDF" row and its jobs
 
     // Guards m_saveFolder, the copy of lineEdit's text the capture thread reads.
     mutable QMutex m_saveFolderLock;

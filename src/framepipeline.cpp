@@ -5,6 +5,7 @@
 #include "compress.h"
 #include "customInterface/parameter.h"
 #include "customInterface/widget.h"
+#include "imagemode.h"
 #include "imageprocloader.h"
 
 
@@ -124,6 +125,7 @@ bool convertYuyvFrame(unsigned char* buffer, unsigned long len, RGBdata& frame)
     if (photo)
         servePhotoRequest(frame.m_data, static_cast<int>(n));
     watchScene(AutoCapture::sample(frame.m_data, w, h, w * 3), SceneWatcher::Page::Unknown, photo);
+    ImageMode::preview(frame.m_data, w, h, w * 3, ImageMode::current(), false);
     return true;
 }
 
@@ -149,7 +151,16 @@ void serveJpegPhotoRequest(unsigned char* buffer, unsigned long len)
 void decodeSmallJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame, int* found)
 {
     *found = -1;
-    if (flag && cac_func_fLine) {
+    const ImageMode::Mode mode = ImageMode::current();
+    if (mode != ImageMode::Original && cac_func_enhance) {
+        // The outline goes into the decoded pixels, so that the mode can
+        // show around it.
+        QImage rgb = QImage::fromData(buffer, static_cast<int>(len)).convertToFormat(QImage::Format_RGB888);
+        if (!rgb.isNull())
+            *found = ImageMode::preview(rgb.bits(), rgb.width(), rgb.height(), int(rgb.bytesPerLine()), mode,
+                                        flag && cac_func_drawLine);
+        frame.m_image = rgb;
+    } else if (flag && cac_func_fLine) {
         unsigned char* outlined = nullptr;
         int outlinedLen = 0;
         *found = cac_func_fLine(buffer, static_cast<int>(len), 3, 2, &outlined, &outlinedLen);
@@ -188,8 +199,13 @@ bool decodeLargeJpeg(unsigned char* buffer, unsigned long len, RGBdata& frame, b
     }
     SceneWatcher::Thumb scene = AutoCapture::sample(frame.m_data, w, h, w * 3);
     SceneWatcher::Page page = SceneWatcher::Page::Unknown;
-    if (flag && cac_func_drawLine)
-        page = pageVerdict(cac_func_drawLine(frame.m_data, w, w * 3, h, 1, 2));
+    const bool outline = flag && cac_func_drawLine;
+    const ImageMode::Mode mode = ImageMode::current();
+    if (outline || mode != ImageMode::Original) {
+        const int found = ImageMode::preview(frame.m_data, w, h, w * 3, mode, outline);
+        if (outline)
+            page = pageVerdict(found);
+    }
     watchScene(std::move(scene), page, photoServed);
     frame.m_image = QImage(frame.m_data, w, h, w * 3, QImage::Format_RGB888);
     return true;

@@ -1,5 +1,6 @@
 #include "imageprocloader.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QString>
 
@@ -12,6 +13,7 @@ CAC_FUNC_LINE cac_func_drawLine = nullptr;
 CAC_FUNC_CROP cac_func_crop = nullptr;
 CAC_FUNC_FLINE cac_func_fLine = nullptr;
 CAC_FUNC_FCROP cac_func_fcrop = nullptr;
+CAC_FUNC_ENHANCE cac_func_enhance = nullptr;
 std::atomic<int> flag{0};
 
 namespace {
@@ -50,6 +52,12 @@ bool loadImageProc()
     cac_func_crop = reinterpret_cast<CAC_FUNC_CROP>(crop);
     cac_func_fLine = reinterpret_cast<CAC_FUNC_FLINE>(fileLine);
     cac_func_fcrop = reinterpret_cast<CAC_FUNC_FCROP>(fileRotate);
+    // An older library lacks the image modes: the program runs without them.
+    cac_func_enhance = reinterpret_cast<CAC_FUNC_ENHANCE>(dlsym(handle, "ImageProc_Enhance"));
+    if (!cac_func_enhance) {
+        dlerror();
+        qDebug("libImageProc.so has no ImageProc_Enhance: image modes unavailable");
+    }
     return true;
 }
 
@@ -59,6 +67,7 @@ void unloadImageProc()
     cac_func_crop = nullptr;
     cac_func_fLine = nullptr;
     cac_func_fcrop = nullptr;
+    cac_func_enhance = nullptr;
     if (handle) {
         dlclose(handle);
         handle = nullptr;

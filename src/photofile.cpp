@@ -41,6 +41,23 @@ QImage rotated(const QImage& image, int angle)
     return image.transformed(turn, Qt::SmoothTransformation);
 }
 
+QImage blackThenWhite(const QImage& picture)
+{
+    if (picture.depth() != 1 || picture.colorCount() != 2)
+        return picture;
+    const QRgb black = qRgb(0, 0, 0);
+    const QRgb white = qRgb(255, 255, 255);
+    QImage mono = picture.convertToFormat(QImage::Format_Mono);
+    const QVector<QRgb> table = mono.colorTable();
+    if (table == QVector<QRgb>{black, white})
+        return mono;
+    if (table != QVector<QRgb>{white, black})
+        return picture;
+    mono.invertPixels();
+    mono.setColorTable({black, white});
+    return mono;
+}
+
 QString portableName(const QString& path)
 {
     const int cut = path.lastIndexOf(QLatin1Char('/')) + 1;

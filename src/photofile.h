@@ -26,6 +26,11 @@ QString fileName(const QString& folder, int picIndex, const QDateTime& when);
 // 0 returns the image unchanged.
 QImage rotated(const QImage& image, int angle);
 
+// A black-and-white picture at one bit a pixel with its colours in the order
+// black, white (the order QPdfWriter keeps 1-bit); a 1-bit picture of other
+// colours and deeper pictures as they are.
+QImage blackThenWhite(const QImage& picture);
+
 // The name a folder that refuses ':' gets instead: the same stamp with each
 // ':' of the file-name part replaced by '-' (2026-12-05_22-01-26.5.jpg).
 QString portableName(const QString& path);

@@ -7,6 +7,7 @@
 #ifndef TAVIK_SAVEPROBLEM_H
 #define TAVIK_SAVEPROBLEM_H
 
+#include <QMetaType>
 #include <QString>
 
 enum class SaveProblem {
@@ -18,6 +19,9 @@ enum class SaveProblem {
     NameRefused,       // the folder's file system refuses the name (':' on NTFS, exFAT)
     WriteFailed        // anything else
 };
+
+// Crosses threads in queued signals.
+Q_DECLARE_METATYPE(SaveProblem)
 
 namespace SaveProblems {
 

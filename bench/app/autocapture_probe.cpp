@@ -15,6 +15,7 @@
 #include "application.h"
 #include "customInterface/widget.h"
 #include "mainwidget.h"
+#include "previewpaints.h"
 #include "processstats.h"
 #include "scenewatcher.h"
 
@@ -99,16 +100,7 @@ int main(int argc, char* argv[])
         window.findChild<QCheckBox*>(QStringLiteral("DeskImagecheck"))->click();
     window.findChild<QCheckBox*>(QStringLiteral("checkBox_autoCapture"))->click();
 
-    auto* preview = window.findChild<QLabel*>(QStringLiteral("label"));
-    long paints = 0;
-    qint64 lastKey = 0;
-    QObject::connect(Widget::instance(), &Widget::updatImage, &app, [&] {
-        const QPixmap pixmap = preview->pixmap(Qt::ReturnByValue);
-        if (!pixmap.isNull() && pixmap.cacheKey() != lastKey) {
-            lastKey = pixmap.cacheKey();
-            ++paints;
-        }
-    });
+    const PreviewPaints paints(window.findChild<QLabel*>(QStringLiteral("label")), &app);
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = cpuSeconds();
@@ -127,7 +119,7 @@ int main(int argc, char* argv[])
             before = thumb;
         }
         printf("preview %s %s deskew=%d painted=%.1f fps cpu=%.2f cores photos=%d\n", argv[1], argv[2], int(deskew),
-               paints / elapsed, cpu, int(files.size()));
+               paints.count() / elapsed, cpu, int(files.size()));
         fflush(stdout);
         window.close();
     });

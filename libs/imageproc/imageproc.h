@@ -62,6 +62,22 @@ IMAGEPROC_EXPORT int JPGFILE_Rotate(unsigned char* jpeg, int length,
 IMAGEPROC_EXPORT int ImageProc_FindDocument(const unsigned char* rgb, int width, int stride,
                                             int height, float corners[8]);
 
+/* Photo or preview: makes a picture of a page look scanned, in place. Modes:
+ * original (nothing changes); document (the light evened out, paper an even
+ * white, print dark, colour kept in stamps and pictures); grey (the same in
+ * grey levels, written as R = G = B); black and white (a local threshold
+ * after the same evening out; every channel exactly 0 or 255). Sizes in the
+ * work are shares of the picture, so a quarter-scale preview looks like the
+ * photo. Any thread, any number at once: no state is kept.
+ * 1 when done; -1 for bad input or an unknown mode, with the pixels untouched. */
+enum {
+    IMAGEPROC_ENHANCE_ORIGINAL = 0,
+    IMAGEPROC_ENHANCE_DOCUMENT = 1,
+    IMAGEPROC_ENHANCE_GREY = 2,
+    IMAGEPROC_ENHANCE_BLACK_WHITE = 3
+};
+IMAGEPROC_EXPORT int ImageProc_Enhance(unsigned char* rgb, int width, int stride, int height, int mode);
+
 #ifdef __cplusplus
 }
 #endif

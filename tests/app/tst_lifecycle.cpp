@@ -36,6 +36,24 @@ private slots:
         QVERIFY2(err.contains(QStringLiteral("./lib/libImageProc.so")), qPrintable(err));
     }
 
+    // The image modes come with the library; one without them leaves their
+    // box disabled, and everything else as it was.
+    void libraryWithoutImageModes_boxDisabled_programRuns()
+    {
+        if (QFile::exists(QStringLiteral("/opt/tavikApp/lib/libImageProc.so")))
+            QSKIP("an installed libImageProc.so would be found first");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid() && QDir(dir.path()).mkdir(QStringLiteral("lib")));
+        QVERIFY(QFile::copy(QStringLiteral(TAVIK_BINARY_DIR "/tests/libimageproc_without_modes.so"),
+                            dir.filePath(QStringLiteral("lib/libImageProc.so"))));
+        QProcess process;
+        run(process, dir.path(), QStringLiteral(TAVIK_BINARY_DIR "/tests/app_probe"));
+        QCOMPARE(process.exitCode(), 0);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("title=塔维克高拍仪软件v1.0.0\n")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("imageModes=disabled\n")), qPrintable(out));
+    }
+
     void closingTheWindow_endsWithStatus0()
     {
         QProcess process;
@@ -43,6 +61,7 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
         QVERIFY2(out.contains(QStringLiteral("title=塔维克高拍仪软件v1.0.0\n")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("imageModes=enabled\n")), qPrintable(out));
     }
 };
 

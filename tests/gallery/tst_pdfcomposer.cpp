@@ -2,9 +2,12 @@
 #include "pdfcomposer.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(QImage::Format)
 
 namespace {
 
@@ -105,6 +108,57 @@ private slots:
         QVERIFY(near(pages.first().pixelColor(inside), Qt::blue));
         QVERIFY(near(pages.first().pixelColor(outside), Qt::white));
         QVERIFY(near(pages.first().pixelColor(0, 0), Qt::white)); // margin
+    }
+
+    // A grey picture goes in as one grey channel (a grey JPEG file as it
+    // is), a black-and-white one as one bit a pixel; both look as they are.
+    void compose_greyStaysGrey_blackAndWhiteStaysOneBit_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<QString>("embedded"); // pdfimages -list: colour space, channels, bits, encoding
+        QTest::newRow("colour JPG") << "colour.jpg" << QImage::Format_RGB32 << "rgb 3 8 jpeg";
+        QTest::newRow("grey JPG, bytes as they are") << "grey.jpg" << QImage::Format_Grayscale8 << "gray 1 8 jpeg";
+        QTest::newRow("grey PNG") << "grey.png" << QImage::Format_Grayscale8 << "gray 1 8 jpeg";
+        QTest::newRow("grey BMP (a grey ramp of colours)") << "grey.bmp" << QImage::Format_Grayscale8 << "gray 1 8 jpeg";
+        QTest::newRow("1-bit PNG") << "mono.png" << QImage::Format_Mono << "gray 1 1 image";
+        QTest::newRow("1-bit BMP") << "mono.bmp" << QImage::Format_Mono << "gray 1 1 image";
+    }
+    void compose_greyStaysGrey_blackAndWhiteStaysOneBit()
+    {
+        QFETCH(QString, name);
+        QFETCH(QImage::Format, format);
+        QFETCH(QString, embedded);
+        // Dark on the left half, light on the right.
+        QImage image(60, 40, QImage::Format_RGB32);
+        image.fill(QColor(250, 250, 250));
+        QPainter(&image).fillRect(0, 0, 30, 40, QColor(20, 20, 20));
+        const QString path = m_dir.filePath(name);
+        QVERIFY(image.convertToFormat(format, Qt::ThresholdDither).save(path));
+        const QString pdf = m_dir.filePath(QStringLiteral("grey.pdf"));
+        QVERIFY(PdfComposer::compose({path, path}, pdf));
+
+        QProcess list;
+        list.start(QStringLiteral("pdfimages"), {"-list", pdf});
+        QVERIFY(list.waitForFinished(30000));
+        const QStringList rows = QString::fromLatin1(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).mid(2);
+        QCOMPARE(rows.size(), 2);
+        for (const QString& row : rows)
+            QCOMPARE(row.simplified().section(' ', 5, 8), embedded);
+        if (name == QLatin1String("grey.jpg")) {
+            QProcess extract;
+            extract.start(QStringLiteral("pdfimages"), {"-j", "-f", "2", pdf, m_dir.filePath(QStringLiteral("out"))});
+            QVERIFY(extract.waitForFinished(30000));
+            QFile file(path), out(m_dir.filePath(QStringLiteral("out-000.jpg")));
+            QVERIFY(file.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadOnly));
+            QCOMPARE(out.readAll(), file.readAll());
+        }
+        const QList<QImage> pages = renderPages(pdf);
+        QCOMPARE(pages.size(), 2);
+        for (const QImage& page : pages) {
+            QVERIFY2(qGray(page.pixel(25, 40)) < 60, qPrintable(page.pixelColor(25, 40).name()));
+            QVERIFY2(qGray(page.pixel(90, 40)) > 220, qPrintable(page.pixelColor(90, 40).name()));
+        }
     }
 };
 

@@ -18,6 +18,7 @@ trap '[[ $installed -eq 1 ]] && dpkg --purge tavikapp >/dev/null 2>&1; rm -rf "$
 
 expected_files() {
     printf '%s\n' opt/tavikApp/tavikApp opt/tavikApp/libcamera.so opt/tavikApp/lib/libImageProc.so \
+        opt/tavikApp/lib/libTavikOcr.so \
         usr/bin/tavikApp usr/share/applications/tavikApp.desktop \
         usr/share/icons/hicolor/scalable/apps/tavikApp.svg
     for n in 16 24 32 48 64 128 256; do echo "usr/share/icons/hicolor/${n}x${n}/apps/tavikApp.png"; done
@@ -29,8 +30,13 @@ done
 [[ -n $(dpkg-deb -f "$deb" Maintainer) ]] || fail "no Maintainer"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt5widgets5 libqt5gui5 libqt5core5a libjpeg62-turbo libopencv-core406 libopencv-imgproc406 \
-           "fonts-wqy-microhei | fonts-noto-cjk" xdg-utils; do
+           libtesseract5 "fonts-wqy-microhei | fonts-noto-cjk" xdg-utils; do
     [[ ", $depends," == *", $dep"[\ ,]* ]] || fail "Depends lacks '$dep': $depends"
+done
+# Without the language data the program runs, only without searchable PDFs.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for dep in tesseract-ocr-chi-sim tesseract-ocr-eng; do
+    [[ ", $recommends," == *", $dep"[\ ,]* ]] || fail "Recommends lacks '$dep': $recommends"
 done
 
 # Maintainer scripts or conffiles would leave things dpkg --purge does not list.
@@ -96,11 +102,14 @@ if [[ -z $root ]]; then
     program=(tavikApp)          # the launcher, found on PATH
     cwd="$scratch/cwd"          # no ./lib here: only the first search path can work
     imageproc=/opt/tavikApp/lib/libImageProc.so
+    ocr=/opt/tavikApp/lib/libTavikOcr.so
 else
     program=("$root/opt/tavikApp/tavikApp")
     cwd="$root/opt/tavikApp"    # ./lib/libImageProc.so, the second search path
     imageproc="$root/opt/tavikApp/lib/libImageProc.so"
     [[ -f /opt/tavikApp/lib/libImageProc.so ]] && imageproc=/opt/tavikApp/lib/libImageProc.so
+    ocr="$root/opt/tavikApp/lib/libTavikOcr.so"
+    [[ -f /opt/tavikApp/lib/libTavikOcr.so ]] && ocr=/opt/tavikApp/lib/libTavikOcr.so
 fi
 out=$(cd "$cwd" && env PATH="/usr/local/bin:/usr/bin:/bin" TMPDIR="$scratch/tmp" \
     QT_QPA_PLATFORM=offscreen TAVIK_VIRTUAL_CAMERA=1 \
@@ -112,6 +121,7 @@ echo "$out" | sed 's/^/  program: /'
 grep -qxF "window=塔维克高拍仪软件v1.0.0" <<<"$out" || fail "no window titled 塔维克高拍仪软件v1.0.0 after 2 s"
 grep -qxF "imageproc=$imageproc" <<<"$out" || fail "libImageProc.so not mapped from $imageproc"
 grep -qxF "camera=$root/opt/tavikApp/libcamera.so" <<<"$out" || fail "libcamera.so not mapped from beside the program"
+grep -qxF "ocr=$ocr" <<<"$out" || fail "libTavikOcr.so not mapped from $ocr"
 [[ $status -eq 0 ]] && pass "installed program came up, found its libraries, exited with status 0"
 
 if [[ $installed -eq 1 ]]; then

@@ -34,8 +34,8 @@ void reportAndClose()
             shown = window;
     }
     printf("window=%s\n", shown ? shown->title().toUtf8().constData() : "none");
-    printf("imageproc=%s\ncamera=%s\n", mappedFrom("libImageProc.so").constData(),
-           mappedFrom("libcamera.so").constData());
+    printf("imageproc=%s\ncamera=%s\nocr=%s\n", mappedFrom("libImageProc.so").constData(),
+           mappedFrom("libcamera.so").constData(), mappedFrom("libTavikOcr.so").constData());
     fflush(stdout);
     if (!shown)
         _exit(3);
