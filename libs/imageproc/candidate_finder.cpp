@@ -158,8 +158,46 @@ void addOutermost(const std::vector<cv::Vec2f>& lines, cv::Size size, double min
 constexpr size_t kMaxLines = 18;
 constexpr size_t kMaxLineQuads = 160;
 constexpr size_t kMaxOutermostLines = 60;
+// Share of the sensitive edge map beyond which lines are not looked for.
+constexpr double kMaxLineEdgeShare = 0.15;
 // An outline may grow by this share to take in one lying mostly inside it.
 constexpr double kMaxCoverGrowth = 1.1;
+// Straight pieces of a region's outline that may be a sheet's sides: the
+// outline simplified to this share of its length, pieces of at least
+// kMinPiece of it, the kMaxPieces longest.
+constexpr double kSideEpsilon = 0.008;
+constexpr double kMinPiece = 0.03;
+constexpr size_t kMaxPieces = 10;
+// A side of a sheet lying across a book or a folder is no piece of the
+// merged region's outline at all: it is looked for as a step across the
+// region between two parallel pieces, on this many samples, of at least
+// kScanStep levels in one direction on kScanSupport of them.
+constexpr int kScanSamples = 24;
+constexpr float kScanStep = 12.0f;
+constexpr float kScanSupport = 0.8f;
+constexpr int kMaxScans = 6;
+// Share of the brightest level (98th percentile) that the paper mask takes.
+constexpr double kBrightShare = 0.8;
+
+// The planes' largest step across p along n (3 pixels either side).
+float stepAcross(const cv::Mat& planes, cv::Point2f p, cv::Point2f n, int* sign)
+{
+    const cv::Point2f a = p - n * 3.0f, b = p + n * 3.0f;
+    const int ax = cvRound(a.x), ay = cvRound(a.y), bx = cvRound(b.x), by = cvRound(b.y);
+    if (ax < 0 || ay < 0 || bx < 0 || by < 0 || ax >= planes.cols || bx >= planes.cols || ay >= planes.rows
+        || by >= planes.rows)
+        return 0;
+    const cv::Vec3b va = planes.at<cv::Vec3b>(ay, ax), vb = planes.at<cv::Vec3b>(by, bx);
+    float best = 0;
+    for (int c = 0; c < 3; ++c) {
+        const float d = static_cast<float>(vb[c]) - va[c];
+        if (std::abs(d) > std::abs(best)) {
+            best = d;
+            *sign = (c + 1) * (d > 0 ? 1 : -1);
+        }
+    }
+    return std::abs(best);
+}
 
 } // namespace
 
@@ -344,6 +382,116 @@ void CandidateFinder::addFromMask(const cv::Mat& mask, std::vector<Quad>* out) c
     addFromContours(contours, out);
 }
 
+void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const
+{
+    // A sheet lying partly over another (or over a folder) merges with it
+    // into one region that is no quadrilateral; but each of the sheet's
+    // sides shows, at least in part, as a straight piece of the region's
+    // outline. Pieces two by two roughly parallel make its proposals.
+    if (contour.size() < 8 || cv::contourArea(contour) < m_minArea)
+        return;
+    const double perimeter = cv::arcLength(contour, true);
+    std::vector<cv::Point> poly;
+    cv::approxPolyDP(contour, poly, kSideEpsilon * perimeter, true);
+    if (poly.size() <= 4)
+        return;
+    const cv::Size size = m_planes.size();
+    std::vector<std::pair<double, Line2>> pieces;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const cv::Point a = poly[i], b = poly[(i + 1) % poly.size()];
+        const double length = cv::norm(b - a);
+        if (length < kMinPiece * perimeter || onSameBorder(a, b, size))
+            continue;
+        const cv::Point2f d = cv::Point2f(b - a) / static_cast<float>(length);
+        pieces.emplace_back(length, Line2{cv::Point2f(a), d});
+    }
+    std::sort(pieces.begin(), pieces.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    if (pieces.size() > kMaxPieces)
+        pieces.resize(kMaxPieces);
+    const auto angleOf = [](const Line2& a, const Line2& b) {
+        const float c = std::abs(a.dir.dot(b.dir));
+        return std::acos(std::min(1.0f, c)) * 180.0f / static_cast<float>(CV_PI);
+    };
+    const float shortSide = static_cast<float>(std::min(size.width, size.height));
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        for (size_t j = i + 1; j < pieces.size(); ++j) {
+            const Line2& a = pieces[i].second;
+            const Line2& b = pieces[j].second;
+            const cv::Point2f n(-a.dir.y, a.dir.x);
+            if (angleOf(a, b) <= 20 && std::abs((b.point - a.point).dot(n)) >= 0.1f * shortSide)
+                pairs.emplace_back(i, j);
+        }
+    const float tolerance = 0.01f * static_cast<float>(size.width + size.height);
+    // Two parallel pieces and one across them: the fourth side is looked
+    // for across the region.
+    const cv::Moments m = cv::moments(contour);
+    const cv::Point2f centroid(static_cast<float>(m.m10 / m.m00), static_cast<float>(m.m01 / m.m00));
+    int scans = 0;
+    for (size_t p = 0; p < pairs.size() && scans < kMaxScans; ++p)
+        for (size_t k = 0; k < pieces.size() && scans < kMaxScans; ++k) {
+            const Line2& a = pieces[pairs[p].first].second;
+            const Line2& b = pieces[pairs[p].second].second;
+            const Line2& c = pieces[k].second;
+            if (k == pairs[p].first || k == pairs[p].second || angleOf(a, c) < 60)
+                continue;
+            const cv::Point2f n(-c.dir.y, c.dir.x);
+            const cv::Point2f inward = (centroid - c.point).dot(n) >= 0 ? n : -n;
+            double reach = 0;
+            for (const cv::Point& pt : contour)
+                reach = std::max(reach, static_cast<double>((cv::Point2f(pt) - c.point).dot(inward)));
+            ++scans;
+            Line2 d;
+            if (!scanFourthSide(a, b, c, reach, inward, &d))
+                continue;
+            const Line2 sides[4] = {a, c, b, d};
+            Quad quad;
+            if (quadFromLines(sides, size, m_minArea, &quad) && !nearDuplicate(quad, *out, tolerance))
+                out->push_back(quad);
+        }
+    for (size_t p = 0; p < pairs.size(); ++p)
+        for (size_t q = p + 1; q < pairs.size(); ++q) {
+            if (angleOf(pieces[pairs[p].first].second, pieces[pairs[q].first].second) < 60)
+                continue;
+            const Line2 sides[4] = {pieces[pairs[p].first].second, pieces[pairs[q].first].second,
+                                    pieces[pairs[p].second].second, pieces[pairs[q].second].second};
+            Quad quad;
+            if (quadFromLines(sides, size, m_minArea, &quad) && !nearDuplicate(quad, *out, tolerance))
+                out->push_back(quad);
+        }
+}
+
+bool CandidateFinder::scanFourthSide(const Line2& a, const Line2& b, const Line2& c, double reach, cv::Point2f inward,
+                                     Line2* out) const
+{
+    // Lines parallel to c, stepping inwards from a fifth of the region's
+    // depth; the first that most samples see as one step is the side.
+    float best = 0;
+    double bestAt = -1;
+    for (double t = 0.2 * reach; t < reach - 4; t += 1.0) {
+        const Line2 line{c.point + inward * static_cast<float>(t), c.dir};
+        cv::Point2f p1, p2;
+        if (!quad_geometry::intersect(line, a, &p1) || !quad_geometry::intersect(line, b, &p2))
+            return false;
+        int counts[7] = {0};
+        for (int i = 0; i < kScanSamples; ++i) {
+            const cv::Point2f p = p1 + (p2 - p1) * (0.1f + 0.8f * (i + 0.5f) / kScanSamples);
+            int sign = 0;
+            if (stepAcross(m_planes, p, inward, &sign) >= kScanStep)
+                ++counts[sign + 3];
+        }
+        const float support = static_cast<float>(*std::max_element(counts, counts + 7)) / kScanSamples;
+        if (support > best) {
+            best = support;
+            bestAt = t;
+        }
+    }
+    if (best < kScanSupport)
+        return false;
+    *out = Line2{c.point + inward * static_cast<float>(bestAt), c.dir};
+    return true;
+}
+
 std::vector<Quad> CandidateFinder::find() const
 {
     std::vector<Quad> out;
@@ -373,6 +521,39 @@ std::vector<Quad> CandidateFinder::find() const
     return out;
 }
 
+std::vector<Quad> CandidateFinder::findOnCrowdedDesk() const
+{
+    std::vector<Quad> out;
+    cv::Mat grey;
+    cv::extractChannel(m_planes, grey, 0);
+    // Paper is the brightest thing on most desks: what is nearly as bright
+    // as the brightest parts stands apart from a dark book or a folder it
+    // lies on, which the two-way split may join to it.
+    int histogram[256] = {0};
+    for (int y = 0; y < grey.rows; y += 2) {
+        const unsigned char* g = grey.ptr<unsigned char>(y);
+        for (int x = 0; x < grey.cols; x += 2)
+            ++histogram[g[x]];
+    }
+    const int total = ((grey.rows + 1) / 2) * ((grey.cols + 1) / 2);
+    int seen = 0, level = 255;
+    while (level > 0 && (seen += histogram[level]) * 50 < total)
+        --level;
+    cv::Mat masks[3];
+    cv::threshold(grey, masks[0], kBrightShare * level, 255, cv::THRESH_BINARY);
+    cv::threshold(grey, masks[1], 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    cv::threshold(m_sat, masks[2], 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    for (int i = 0; i < 3; ++i) {
+        std::vector<std::vector<cv::Point>> contours;
+        cv::findContours(masks[i], contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+        if (i == 0)
+            addFromContours(contours, &out);
+        for (const std::vector<cv::Point>& c : contours)
+            addFromSides(c, &out);
+    }
+    return out;
+}
+
 std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclude) const
 {
     const cv::Size size = m_planes.size();
@@ -380,6 +561,10 @@ std::vector<Quad> CandidateFinder::findFromLines(const std::vector<Quad>& exclud
     cv::extractChannel(m_planes, grey, 0);
     cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0);
     cv::Canny(grey, edges, 3, 8, 3, true);
+    // Faint pages lie on quiet desks; where even this sensitive map is
+    // crowded (woven cloth, clutter), lines would be noise and cost most.
+    if (cv::countNonZero(edges) > kMaxLineEdgeShare * edges.total())
+        return {};
     for (const Quad& q : exclude) {
         std::vector<cv::Point> poly;
         for (const cv::Point2f& p : q.p)

@@ -21,6 +21,13 @@ public:
 
     std::vector<Quad> find() const;
 
+    // More proposals for a desk where the sheet may have merged with what
+    // it lies on or beside (a folder, a book, a second sheet): the regions
+    // nearly as bright as the brightest, and outlines from the straight
+    // pieces of every region's border, a side across a merged region found
+    // as a step.
+    std::vector<Quad> findOnCrowdedDesk() const;
+
     // The second source, for faint pages (white on white, low light): long
     // straight lines of a sensitive edge map, combined two roughly parallel
     // pairs at a time. Many proposals; the caller ranks them. Edges on and
@@ -46,6 +53,9 @@ private:
     void addFromContours(const std::vector<std::vector<cv::Point>>& contours,
                          std::vector<Quad>* out) const;
     void addFromMask(const cv::Mat& mask, std::vector<Quad>* out) const;
+    void addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const;
+    bool scanFourthSide(const Line2& a, const Line2& b, const Line2& c, double reach, cv::Point2f inward,
+                        Line2* out) const;
 
     const cv::Mat& m_planes;
     const cv::Mat& m_sat;

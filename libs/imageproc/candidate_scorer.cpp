@@ -10,6 +10,12 @@ namespace {
 
 // Share of the wide step that the narrow one must reach.
 constexpr float kSharpness = 0.55f;
+// Samples along a side: one per kSpacing pixels, at most kMaxSamples; for
+// ranking, sparser.
+constexpr int kSpacing = 4;
+constexpr int kMaxSamples = 60;
+constexpr int kRankSpacing = 6;
+constexpr int kRankMaxSamples = 32;
 
 double visibleArea(const Quad& q, cv::Size size)
 {
@@ -37,14 +43,14 @@ CandidateScorer::CandidateScorer(const EdgeSampler& sampler, float minStep)
 {
 }
 
-bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
+bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, int spacing, int maxSamples, float* support,
                                   float* contrast) const
 {
     const cv::Point2f d = b - a;
     const float len = std::hypot(d.x, d.y);
     const cv::Point2f dir = d / std::max(len, 1e-3f);
     const cv::Point2f outward(dir.y, -dir.x);
-    const int samples = std::clamp(static_cast<int>(len / 4), 8, 60);
+    const int samples = std::clamp(static_cast<int>(len / spacing), std::min(8, maxSamples), maxSamples);
     constexpr int kP = EdgeSampler::kPlanes;
     struct Sample {
         float narrow[kP], wide[kP];
@@ -96,6 +102,16 @@ bool CandidateScorer::sideSupport(cv::Point2f a, cv::Point2f b, float* support,
 }
 CandidateScorer::Score CandidateScorer::score(const Quad& q) const
 {
+    return judge(q, kSpacing, kMaxSamples);
+}
+
+float CandidateScorer::rank(const Quad& q) const
+{
+    return judge(q, kRankSpacing, kRankMaxSamples).total;
+}
+
+CandidateScorer::Score CandidateScorer::judge(const Quad& q, int spacing, int maxSamples) const
+{
     Score r;
     const cv::Size size(m_sampler.width(), m_sampler.height());
     if (!quad_geometry::isConvex(q))
@@ -118,7 +134,7 @@ CandidateScorer::Score CandidateScorer::score(const Quad& q) const
     int judged = 0;
     for (int i = 0; i < 4; ++i) {
         float support, contrast;
-        if (!sideSupport(q.p[i], q.p[(i + 1) % 4], &support, &contrast))
+        if (!sideSupport(q.p[i], q.p[(i + 1) % 4], spacing, maxSamples, &support, &contrast))
             continue;
         sum += support;
         contrastSum += contrast;

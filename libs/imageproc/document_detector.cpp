@@ -1,9 +1,12 @@
 #include "document_detector.h"
 
 #include "candidate_finder.h"
+#include "card_band.h"
 #include "candidate_scorer.h"
 #include "content_outliner.h"
 #include "edge_sampler.h"
+#include "page_referee.h"
+#include "paper_judge.h"
 #include "side_refiner.h"
 
 #include <opencv2/imgproc.hpp>
@@ -52,10 +55,15 @@ cv::Mat downscaled(const cv::Mat& rgb, int factor)
     if (factor == 1)
         return rgb;
     const int w = rgb.cols / factor, h = rgb.rows / factor;
+    const cv::Mat whole = rgb(cv::Rect(0, 0, w * factor, h * factor));
     cv::Mat small;
-    // Integer factors take OpenCV's fast area path.
-    cv::resize(rgb(cv::Rect(0, 0, w * factor, h * factor)), small, cv::Size(w, h), 0, 0,
-               cv::INTER_AREA);
+    if (factor % 2 == 0) {
+        // Halving takes OpenCV's vectorised area path, other factors its
+        // plain one, several times slower: halve first.
+        cv::resize(whole, small, cv::Size(whole.cols / 2, whole.rows / 2), 0, 0, cv::INTER_AREA);
+        return downscaled(small, factor / 2);
+    }
+    cv::resize(whole, small, cv::Size(w, h), 0, 0, cv::INTER_AREA);
     return small;
 }
 
@@ -139,7 +147,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const int factor = workFactor(rgb.size(), quick);
     const cv::Mat small = downscaled(rgb, factor);
 
-    cv::Mat planes, sat, grey;
+    cv::Mat planes, sat, grey, closedGrey;
     EdgeSampler::makePlanes(small, &planes, &sat);
     {
         cv::Mat channels[EdgeSampler::kPlanes];
@@ -154,6 +162,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             cv::GaussianBlur(c, c, cv::Size(5, 5), 0);
         cv::merge(channels, EdgeSampler::kPlanes, planes);
         cv::GaussianBlur(sat, sat, cv::Size(5, 5), 0);
+        closedGrey = channels[0];
     }
 
     const EdgeSampler sampler(planes, false);
@@ -177,7 +186,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
         scored.emplace_back(q, scorer.score(q));
         if (trace)
-            trace->push_back(Trace{c, q, scored.back().second});
+            trace->push_back(Trace{c, q, scored.back().second, PaperJudge::Verdict(), false, false});
     };
     // A page found in the previous frame is usually still there: when its
     // outline holds up, the proposals are not needed.
@@ -195,7 +204,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
     for (const Quad& c : candidates)
-        ranked.emplace_back(scorer.score(c).total, c);
+        ranked.emplace_back(scorer.rank(c), c);
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
@@ -207,7 +216,26 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
             && s.second.area >= kSmallArea;
     });
-    if (!convinced && !tracked && !quick) {
+    // The outline found from the print outwards, worked out at most once.
+    bool printTried = false, printFound = false;
+    Quad fromPrint;
+    ContentOutliner::Evidence printEvidence;
+    const auto outlineFromPrint = [&]() {
+        if (!printTried) {
+            printTried = true;
+            printFound = ContentOutliner(grey).propose(&fromPrint, &printEvidence)
+                && printEvidence.weakestStep >= kContentMinStep && printEvidence.weakestSupport >= kContentMinSupport;
+        }
+        return printFound;
+    };
+    // Nothing convincing at all, but a sheet whose edges the print led to
+    // clearly all round (white on white): the lines would find no more.
+    const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+        return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
+    });
+    const bool clearFromPrint = !convinced && !anyConvincing && !tracked && !quick && outlineFromPrint()
+        && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
+    if (!convinced && !tracked && !quick && !clearFromPrint) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
@@ -216,11 +244,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // With a small convincing outline already, only outlines around it
         // (its page) are of interest.
         ranked.clear();
-        for (const Quad& q : CandidateFinder(planes, sat).findFromLines(judged)) {
+        const std::vector<Quad> lineQuads = CandidateFinder(planes, sat).findFromLines(judged);
+        for (const Quad& q : lineQuads) {
             const bool aroundAll = std::all_of(judged.begin(), judged.end(),
                                                [&q](const Quad& j) { return encloses(q, j); });
             if (aroundAll)
-                ranked.emplace_back(scorer.score(q).total, q);
+                ranked.emplace_back(scorer.rank(q), q);
         }
         std::sort(ranked.begin(), ranked.end(),
                   [](const auto& a, const auto& b) { return a.first > b.first; });
@@ -248,6 +277,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                 judge(u);
         }
     }
+    const PaperJudge paper(closedGrey, grey, sat);
+    const PageReferee referee(paper, planes.size(), quick);
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)
@@ -263,12 +294,18 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // reaching off the frame must score nearly as well (its sides are
             // seen only in part).
             const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
+            // Around a page lying on a book or a folder lies no paper: that
+            // outline is the book's (but around a card's white part lies
+            // its printed band).
             if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first))
+                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first)
+                && (!referee.rimPlainlyNotPaper(scored[i].first, scored[winner].first)
+                    || (CardBand::cardShaped(scored[i].first, planes.size())
+                        && !CardBand::cardShaped(scored[winner].first, planes.size()))))
                 winner = i;
         }
     }
-    const bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
+    bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
         && scored[winner].second.minSupport >= kAcceptMinSupport;
     // Nothing convincing, or only something small and darker than around it
     // (perhaps a picture on a sheet whose edges are faint): a sheet on a
@@ -280,9 +317,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick
         && (!accepted
             || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
-        ContentOutliner::Evidence e;
-        const bool found = ContentOutliner(grey).propose(&fromContent, &e) && e.weakestStep >= kContentMinStep
-            && e.weakestSupport >= kContentMinSupport;
+        const bool found = outlineFromPrint();
+        const ContentOutliner::Evidence& e = printEvidence;
+        fromContent = fromPrint;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.
@@ -302,6 +339,62 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             && (!accepted
                 || (around && !encloses(scored[winner].first, e.print)
                     && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
+    }
+    // The page wins because it is paper: the search's pick stands unless it
+    // is plainly no paper (a folder, a box, a book cover, a phone) or a
+    // label on a folder. Then
+    // more proposals are made for a crowded desk, and the outline that looks
+    // most like paper is the page; with none, a card alone on the desk; else
+    // nothing. An outline tracked from the previous frame was judged so
+    // when it was found.
+    const size_t picked = accepted && !useContent ? winner : scored.size();
+    if ((accepted || useContent) && !tracked && referee.overrules(scored, useContent ? fromContent : scored[winner].first)) {
+        if (!quick) {
+            ranked.clear();
+            for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
+                ranked.emplace_back(scorer.rank(c), c);
+            std::stable_sort(ranked.begin(), ranked.end(),
+                             [](const auto& a, const auto& b) { return a.first > b.first; });
+            for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+                judge(ranked[i].second);
+        }
+        const size_t page = referee.choosePaper(scored);
+        const bool card = referee.isCard(scored, useContent ? fromContent : scored[winner].first);
+        if (page < scored.size()) {
+            winner = page;
+            accepted = true;
+            useContent = false;
+        } else if (!card) {
+            accepted = useContent = false;
+        }
+    } else if (accepted && !useContent && !tracked) {
+        winner = referee.largerSheet(scored, winner);
+    }
+    // The white part of a card printed with a band: the card is the
+    // outline with its band.
+    if (accepted && !useContent && !tracked) {
+        const CardBand::Judge fitted = [&](const Quad& c) {
+            Quad q = c;
+            if (!fine.refine(&q))
+                q = c;
+            return std::make_pair(q, scorer.score(q));
+        };
+        Quad banded;
+        CandidateScorer::Score bandedScore;
+        if (CardBand(paper, planes.size(), fitted).extend(scored[winner].first, scored[winner].second, &banded, &bandedScore)) {
+            scored.emplace_back(banded, bandedScore);
+            if (trace)
+                trace->push_back(Trace{banded, banded, bandedScore, PaperJudge::Verdict(), false, false});
+            winner = scored.size() - 1;
+        }
+    }
+    if (trace) {
+        for (size_t i = 0; i < scored.size() && i < trace->size(); ++i) {
+            Trace& t = (*trace)[trace->size() - scored.size() + i];
+            t.paper = paper.judge(scored[i].first);
+            t.picked = i == picked;
+            t.chosen = accepted && !useContent && i == winner;
+        }
     }
     if (!accepted && !useContent)
         return false;

@@ -2,6 +2,7 @@
 #define TAVIK_IMAGEPROC_DOCUMENT_DETECTOR_H
 
 #include "candidate_scorer.h"
+#include "paper_judge.h"
 #include "quad.h"
 
 #include <opencv2/core.hpp>
@@ -23,6 +24,9 @@ public:
     struct Trace {
         Quad proposed, refined;
         CandidateScorer::Score score;
+        PaperJudge::Verdict paper;  // how much its inside looks like paper
+        bool picked = false;        // the search's own pick, before the paper is judged
+        bool chosen = false;        // the outline returned (unless the print's outline was)
     };
 
     // `rgb`: packed RGB888 (CV_8UC3, any stride). False when no outline is

@@ -41,7 +41,7 @@ bool EdgeSampler::contains(cv::Point2f p, float margin) const
         && p.y <= m_image.rows - 1 - margin;
 }
 
-void EdgeSampler::read(float x, float y, float out[kPlanes]) const
+inline void EdgeSampler::read(float x, float y, float out[kPlanes]) const
 {
     // Beyond the frame the edge pixels repeat: no step is invented there.
     x = std::clamp(x, 0.0f, static_cast<float>(m_image.cols - 1));

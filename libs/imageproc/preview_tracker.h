@@ -45,7 +45,7 @@ public:
     void noteSearch(const cv::Mat& rgb);
 
     static constexpr int kFullSearchEvery = 6;
-    static constexpr int kIdleFullSearchEvery = 4;
+    static constexpr int kIdleFullSearchEvery = 6;
 
     void reset();
 

@@ -59,6 +59,54 @@ void drawPicture(cv::Mat& page, cv::Rect area, SceneRandom& rng)
     }
 }
 
+// A card printed all over: a bank card in a saturated colour with its chip
+// and embossed number, or an ID card on a pale patterned ground with a photo.
+cv::Mat renderColouredCard(PageRenderer::Kind kind, cv::Size size, SceneRandom& rng)
+{
+    const int w = size.width, h = size.height;
+    cv::Mat card(size, CV_8UC3);
+    const bool bank = kind == PageRenderer::Kind::BankCard;
+    cv::Mat hsv(1, 2, CV_8UC3);
+    const double hue = rng.uniform(0, 180);
+    hsv.at<cv::Vec3b>(0, 0) = cv::Vec3b(static_cast<uchar>(hue), static_cast<uchar>(bank ? rng.uniform(120, 250) : rng.uniform(20, 60)),
+                                        static_cast<uchar>(bank ? rng.uniform(60, 230) : rng.uniform(215, 245)));
+    hsv.at<cv::Vec3b>(0, 1) = cv::Vec3b(static_cast<uchar>(std::fmod(hue + rng.uniform(0, 30), 180)),
+                                        static_cast<uchar>(bank ? rng.uniform(120, 250) : rng.uniform(20, 60)),
+                                        static_cast<uchar>(bank ? rng.uniform(40, 200) : rng.uniform(205, 240)));
+    cv::Mat rgb;
+    cv::cvtColor(hsv, rgb, cv::COLOR_HSV2RGB);
+    const cv::Vec3b a = rgb.at<cv::Vec3b>(0, 0), b = rgb.at<cv::Vec3b>(0, 1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double t = (static_cast<double>(x) / w + static_cast<double>(y) / h) / 2;
+            card.at<cv::Vec3b>(y, x) = cv::Vec3b(static_cast<uchar>(a[0] * (1 - t) + b[0] * t),
+                                                 static_cast<uchar>(a[1] * (1 - t) + b[1] * t),
+                                                 static_cast<uchar>(a[2] * (1 - t) + b[2] * t));
+        }
+    const bool lightGround = cv::mean(card)[1] > 140;
+    const cv::Scalar ink = lightGround ? cv::Scalar(30, 30, 40) : cv::Scalar(235, 235, 225);
+    if (bank) {
+        // Chip, number, name, a logo of two rings.
+        cv::rectangle(card, cv::Rect(w / 9, h * 3 / 8, w / 7, h / 6), cv::Scalar(215, 180, 90), cv::FILLED);
+        drawText(card, cv::Rect(w / 9, h * 5 / 8, w * 3 / 4, h / 6), h / 9.0, rng);
+        cv::putText(card, "4000 1234 5678 9010", cv::Point(w / 9, h * 5 / 8), cv::FONT_HERSHEY_SIMPLEX, h / 220.0,
+                    ink, std::max(1, h / 90), cv::LINE_AA);
+        cv::circle(card, cv::Point(w * 3 / 4, h * 4 / 5), h / 9, cv::Scalar(230, 60, 40), cv::FILLED, cv::LINE_AA);
+        cv::circle(card, cv::Point(w * 3 / 4 + h / 8, h * 4 / 5), h / 9, cv::Scalar(250, 180, 40), cv::FILLED, cv::LINE_AA);
+    } else {
+        // Fine guilloche waves, a photo, lines of print.
+        for (int k = 0; k < 12; ++k) {
+            std::vector<cv::Point> wave;
+            for (int x = 0; x < w; x += 4)
+                wave.emplace_back(x, static_cast<int>(h * (k + 0.5) / 12 + h / 30.0 * std::sin(x * 0.05 + k)));
+            cv::polylines(card, wave, false, cv::Scalar(a[0] * 0.9, a[1] * 0.9, a[2] * 0.92), 1, cv::LINE_AA);
+        }
+        drawPicture(card, cv::Rect(w * 5 / 8, h / 6, w / 4, h * 3 / 5), rng);
+        drawText(card, cv::Rect(w / 12, h / 8, w / 2, h * 3 / 4), h / 11.0, rng);
+    }
+    return card;
+}
+
 } // namespace
 
 PageRenderer::Kind PageRenderer::randomKind(SceneRandom& rng)
@@ -83,6 +131,8 @@ const char* PageRenderer::name(Kind kind)
     case Kind::A5: return "A5";
     case Kind::Receipt: return "receipt";
     case Kind::Card: return "card";
+    case Kind::BankCard: return "bank card";
+    case Kind::IdCard: return "ID card";
     }
     return "?";
 }
@@ -95,6 +145,8 @@ double PageRenderer::aspect(Kind kind, SceneRandom& rng)
     case Kind::Letter: return 11.0 / 8.5;
     case Kind::Receipt: return rng.uniform(1.8, 3.2);
     case Kind::Card: return 85.6 / 54.0;
+    case Kind::BankCard:
+    case Kind::IdCard: return 54.0 / 85.6;
     }
     return 1.414;
 }
@@ -116,6 +168,8 @@ cv::Mat PageRenderer::render(Kind kind, cv::Size size, cv::Scalar paper, SceneRa
 {
     cv::Mat page(size, CV_8UC3, paper);
     const int w = size.width, h = size.height;
+    if (kind == Kind::BankCard || kind == Kind::IdCard)
+        return renderColouredCard(kind, size, rng);
     if (kind == Kind::Card) {
         // A coloured band, a photo block and a few lines of print.
         const cv::Scalar band(rng.uniform(0, 200), rng.uniform(0, 200), rng.uniform(60, 255));

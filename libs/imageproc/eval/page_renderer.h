@@ -11,7 +11,9 @@
 // pictures, a receipt or a card. Used by the scene generator only.
 class PageRenderer {
 public:
-    enum class Kind { A4, Letter, A5, Receipt, Card };
+    // BankCard and IdCard (landscape, coloured all over) are never picked at
+    // random: they lie alone on a desk.
+    enum class Kind { A4, Letter, A5, Receipt, Card, BankCard, IdCard };
 
     static Kind randomKind(SceneRandom& rng);
     static const char* name(Kind kind);

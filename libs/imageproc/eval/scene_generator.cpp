@@ -1,5 +1,6 @@
 #include "scene_generator.h"
 
+#include "camera_scene.h"
 #include "desk_renderer.h"
 #include "jpeg_codec.h"
 #include "page_renderer.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -209,52 +211,11 @@ void applyLight(cv::Mat& img, const Effects& fx, bool shadow, SceneRandom& rng)
     }
 }
 
-} // namespace
-
-const char* stratumName(Stratum s)
+void renderClassicPage(Scene* scene, cv::Mat& img, const Effects& fx, bool cornerOut, bool finger,
+                       PageRenderer::Kind pageKind, double aspect, cv::Scalar paper, DeskRenderer::Kind deskKind,
+                       cv::Size size, SceneRandom& rng)
 {
-    switch (s) {
-    case Stratum::Easy: return "easy";
-    case Stratum::Moderate: return "moderate";
-    case Stratum::Hard: return "hard";
-    }
-    return "?";
-}
-
-Stratum SceneGenerator::stratumOf(int index)
-{
-    const int r = index % 20;
-    return r < 8 ? Stratum::Easy : (r < 15 ? Stratum::Moderate : Stratum::Hard);
-}
-
-bool SceneGenerator::hasPageAt(int index)
-{
-    return index % 10 != 5;
-}
-
-Scene SceneGenerator::make(uint32_t setSeed, int index, cv::Size forcedSize)
-{
-    SceneRandom rng(setSeed * 2654435761u + static_cast<uint32_t>(index) * 40503u + 17u);
-    Scene scene;
-    scene.stratum = stratumOf(index);
-    scene.hasPage = hasPageAt(index);
-    const Effects fx = effectsFor(scene.stratum);
-    const cv::Size sizes[] = {{480, 270}, {640, 480}, {960, 540}, {1024, 768}, {1280, 720}};
-    const cv::Size picked = sizes[rng.integer(0, 4)];
-    const cv::Size size = forcedSize.empty() ? picked : forcedSize;
-
-    const PageRenderer::Kind pageKind = PageRenderer::randomKind(rng);
-    const double aspect = PageRenderer::aspect(pageKind, rng);
-    SceneRandom tintRng(rng.next());
-    const cv::Scalar paper = PageRenderer::paperTint(tintRng);
-    const DeskRenderer::Kind deskKind = deskFor(scene.stratum, rng);
-    cv::Mat img = DeskRenderer::render(deskKind, size, paper, rng);
-    scene.description = std::string(DeskRenderer::name(deskKind)) + " desk";
-
-    const bool cornerOut = rng.chance(0.15);
-    const bool shadow = rng.chance(fx.shadowChance);
-    const bool finger = rng.chance(fx.fingerChance);
-    if (scene.hasPage) {
+    if (scene->hasPage) {
         const std::vector<cv::Point2f> corners = placePage(aspect, fx, cornerOut, size, rng);
         // Render the sheet a little finer than it appears, then warp it in.
         const double shown = std::max(cv::norm(corners[0] - corners[3]), cv::norm(corners[1] - corners[2]));
@@ -265,10 +226,10 @@ Scene SceneGenerator::make(uint32_t setSeed, int index, cv::Size forcedSize)
         const cv::Point2f src[4] = {{-0.5f, -0.5f}, {pw - 0.5f, -0.5f}, {pw - 0.5f, ph - 0.5f}, {-0.5f, ph - 0.5f}};
         const cv::Point2f dst[4] = {corners[0], corners[1], corners[2], corners[3]};
         const cv::Mat h = cv::getPerspectiveTransform(src, dst);
-        scene.pageToImage = cv::Matx33d(h);
-        scene.pageSize = cv::Size2d(pw, ph);
+        scene->pageToImage = cv::Matx33d(h);
+        scene->pageSize = cv::Size2d(pw, ph);
         for (int i = 0; i < 4; ++i)
-            scene.truth.p[i] = corners[i];
+            scene->truth.p[i] = corners[i];
 
         cv::Mat warped, alpha;
         cv::warpPerspective(page, warped, h, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT);
@@ -301,14 +262,143 @@ Scene SceneGenerator::make(uint32_t setSeed, int index, cv::Size forcedSize)
         }
         if (finger)
             applyFinger(img, corners, rng);
-        scene.description += std::string(", ") + PageRenderer::name(pageKind);
+        scene->description += std::string(", ") + PageRenderer::name(pageKind);
         if (cornerOut)
-            scene.description += ", corner off frame";
+            scene->description += ", corner off frame";
         if (finger)
-            scene.description += ", finger";
+            scene->description += ", finger";
     } else {
-        scene.description += ", no page";
+        scene->description += ", no page";
     }
+}
+
+// The camera settings: which card lies alone, which desks hold what.
+void renderThroughCamera(Scene* scene, const Effects& fx, PageRenderer::Kind pageKind, double aspect,
+                         cv::Scalar paper, DeskRenderer::Kind* deskKind, cv::Size size, SceneRandom& rng)
+{
+    CameraScene::Options o;
+    o.setting = scene->setting;
+    o.hasPage = scene->hasPage;
+    o.areaLo = fx.areaLo;
+    o.areaHi = fx.areaHi;
+    o.anyRotation = fx.anyRotation;
+    o.cornerOut = rng.chance(0.15);
+    o.maxTiltDeg = scene->stratum == Stratum::Easy ? 12 : 18;
+    o.paper = paper;
+    const bool finger = rng.chance(fx.fingerChance);
+    if (o.setting == Setting::Card) {
+        // Alone on an otherwise empty desk, at the size a card shows under
+        // a document camera framed for a page.
+        const double u = rng.uniform(0, 1);
+        pageKind = u < 0.4 ? PageRenderer::Kind::BankCard : (u < 0.75 ? PageRenderer::Kind::IdCard : PageRenderer::Kind::Card);
+        aspect = PageRenderer::aspect(pageKind, rng);
+        o.areaLo = 0.06;
+        o.areaHi = 0.3;
+        if (*deskKind == DeskRenderer::Kind::Clutter)
+            *deskKind = DeskRenderer::Kind::Wood;
+    } else if (pageKind == PageRenderer::Kind::Card
+               || (!scene->hasPage && pageKind != PageRenderer::Kind::A4 && pageKind != PageRenderer::Kind::Letter)) {
+        // Without a page the camera is framed as for a full sheet, its usual
+        // framing, so that a phone or a box shows at the size it has beside
+        // one (framed for a receipt, a phone would fill the picture).
+        pageKind = PageRenderer::Kind::A4;
+        aspect = PageRenderer::aspect(pageKind, rng);
+    }
+    o.desk = *deskKind;
+    o.page = pageKind;
+    char camera[64];
+    scene->description = std::string(DeskRenderer::name(*deskKind)) + " desk";
+    CameraScene::render(o, aspect, size, rng, scene);
+    std::snprintf(camera, sizeof camera, ", f %.2fw tilt %.0f", scene->camera.focal() / size.width,
+                  scene->camera.tiltDeg());
+    if (!scene->hasPage) {
+        scene->description += std::string(camera) + ", no page";
+        return;
+    }
+    if (finger) {
+        const std::vector<cv::Point2f> corners(scene->truth.p.begin(), scene->truth.p.end());
+        applyFinger(scene->rgb, corners, rng);
+    }
+    scene->description += std::string(camera) + ", " + PageRenderer::name(pageKind);
+    if (o.cornerOut)
+        scene->description += ", corner off frame";
+    if (finger)
+        scene->description += ", finger";
+}
+
+} // namespace
+
+const char* stratumName(Stratum s)
+{
+    switch (s) {
+    case Stratum::Easy: return "easy";
+    case Stratum::Moderate: return "moderate";
+    case Stratum::Hard: return "hard";
+    }
+    return "?";
+}
+
+const char* settingName(Setting s)
+{
+    switch (s) {
+    case Setting::Classic: return "classic";
+    case Setting::Pinhole: return "pinhole";
+    case Setting::Curled: return "curled";
+    case Setting::Objects: return "objects";
+    case Setting::EmptyObjects: return "empty+obj";
+    case Setting::Card: return "card";
+    }
+    return "?";
+}
+
+Setting SceneGenerator::settingOf(int index)
+{
+    return static_cast<Setting>((index / 20) % kSettings);
+}
+
+Stratum SceneGenerator::stratumOf(int index)
+{
+    const int r = index % 20;
+    return r < 8 ? Stratum::Easy : (r < 15 ? Stratum::Moderate : Stratum::Hard);
+}
+
+bool SceneGenerator::hasPageAt(int index)
+{
+    return index % 10 != 5 && settingOf(index) != Setting::EmptyObjects;
+}
+
+Scene SceneGenerator::make(uint32_t setSeed, int index, cv::Size forcedSize)
+{
+    SceneRandom rng(setSeed * 2654435761u + static_cast<uint32_t>(index) * 40503u + 17u);
+    Scene scene;
+    scene.stratum = stratumOf(index);
+    scene.hasPage = hasPageAt(index);
+    scene.setting = settingOf(index);
+    const Effects fx = effectsFor(scene.stratum);
+    const cv::Size sizes[] = {{480, 270}, {640, 480}, {960, 540}, {1024, 768}, {1280, 720}};
+    const cv::Size picked = sizes[rng.integer(0, 4)];
+    const cv::Size size = forcedSize.empty() ? picked : forcedSize;
+
+    PageRenderer::Kind pageKind = PageRenderer::randomKind(rng);
+    const double aspect = PageRenderer::aspect(pageKind, rng);
+    SceneRandom tintRng(rng.next());
+    const cv::Scalar paper = PageRenderer::paperTint(tintRng);
+    DeskRenderer::Kind deskKind = deskFor(scene.stratum, rng);
+    cv::Mat img;
+    bool shadow;
+    if (scene.setting == Setting::Classic) {
+        img = DeskRenderer::render(deskKind, size, paper, rng);
+        scene.description = std::string(DeskRenderer::name(deskKind)) + " desk";
+        const bool cornerOut = rng.chance(0.15);
+        shadow = rng.chance(fx.shadowChance);
+        const bool finger = rng.chance(fx.fingerChance);
+        renderClassicPage(&scene, img, fx, cornerOut, finger, pageKind, aspect, paper, deskKind, size, rng);
+    } else {
+        shadow = rng.chance(fx.shadowChance);
+        renderThroughCamera(&scene, fx, pageKind, aspect, paper, &deskKind, size, rng);
+        img = scene.rgb;
+    }
+
     if (deskKind == DeskRenderer::Kind::Clutter && rng.chance(0.5))
         DeskRenderer::scatterObjects(img, rng.integer(1, 3), rng);  // some lie on top
     applyLight(img, fx, shadow, rng);

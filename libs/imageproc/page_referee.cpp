@@ -1,0 +1,233 @@
+#include "page_referee.h"
+
+#include "card_band.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// What the search takes as a convincing outline (see DocumentDetector).
+constexpr float kAcceptScore = 0.62f;
+constexpr float kAcceptMinSupport = 0.3f;
+// Plainly no paper: little of the inside blank and bright, and most of it
+// saturated (median saturation over level) or dark (median level against
+// the brightest things in the picture).
+constexpr float kFewBlank = 0.2f;
+constexpr float kSaturated = 0.3f;
+constexpr float kDark = 0.45f;
+// A card (85.6 x 54 mm) is taken on a desk without a page when it has a
+// card's proportions, a card's size under a camera framed for pages, print,
+// and no other thing beside it.
+constexpr float kCardMaxArea = 0.35f;
+constexpr float kCardMinInk = 0.01f;
+// A card's print and pattern change its level in places, the more so on
+// the preview's smaller picture; a keyboard's keys all over.
+constexpr float kCardMaxTexture = 0.3f;
+constexpr float kQuickCardMaxTexture = 0.45f;
+// ...and its proportions are measured less well there.
+constexpr float kQuickCardSlack = 0.06f;
+// ...alone: no other convincing outline of this share of the picture apart
+// from it (a box or a book among others is no card).
+constexpr float kOtherThing = 0.02f;
+// Of two sheets apart, one this much larger is the page, if it scores at
+// least this share of the other.
+constexpr float kLargerSheet = 1.3f;
+constexpr float kOtherSheetScore = 0.8f;
+// A paper outline lying inside one this many times larger that is not
+// paper is a label on a folder or a box (a receipt on a folder is larger);
+// the folder's edges show on most of its outline, though the frame may cut
+// a side.
+constexpr float kLabelHolder = 8.0f;
+constexpr float kHolderSupport = 0.6f;
+
+bool insideFrame(const Quad& q, cv::Size size)
+{
+    for (const cv::Point2f& p : q.p) {
+        if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
+            return false;
+    }
+    return true;
+}
+
+// Whether a side runs along the frame edge, where the frame cut something
+// larger.
+bool alongFrameEdge(const Quad& q, cv::Size size)
+{
+    const float w = static_cast<float>(size.width - 1), h = static_cast<float>(size.height - 1), m = 1.5f;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = q.p[i], b = q.p[(i + 1) % 4];
+        if ((a.x < m && b.x < m) || (a.y < m && b.y < m) || (a.x > w - m && b.x > w - m) || (a.y > h - m && b.y > h - m))
+            return true;
+    }
+    return false;
+}
+
+// Whether two outlines share (nearly) nothing.
+bool apartFrom(const Quad& a, const Quad& b)
+{
+    std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
+    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
+    return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
+}
+
+bool encloses(const Quad& outer, const Quad& inner)
+{
+    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
+    for (const cv::Point2f& p : inner.p) {
+        if (cv::pointPolygonTest(poly, p, true) < -2.0)
+            return false;
+    }
+    return true;
+}
+
+bool notPaper(const PaperJudge::Verdict& v)
+{
+    return v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark);
+}
+
+} // namespace
+
+PageReferee::PageReferee(const PaperJudge& paper, cv::Size size, bool quick)
+    : m_paper(paper), m_size(size), m_quick(quick)
+{
+}
+
+bool PageReferee::convincing(const CandidateScorer::Score& s) const
+{
+    return s.total >= kAcceptScore && s.minSupport >= kAcceptMinSupport;
+}
+
+bool PageReferee::pageLike(const Quad& q) const
+{
+    return m_paper.judge(q).likeness >= PaperJudge::kPaper;
+}
+
+bool PageReferee::plainlyNotPaper(const Quad& q) const
+{
+    return notPaper(m_paper.judge(q));
+}
+
+bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
+{
+    return notPaper(m_paper.judge(outer, &inner));
+}
+
+bool PageReferee::overrules(const Judged& judged, const Quad& picked) const
+{
+    const float area = static_cast<float>(std::abs(quad_geometry::signedArea(picked)) / (static_cast<double>(m_size.width) * m_size.height));
+    return plainlyNotPaper(picked) || labelOnSomething(judged, picked, area);
+}
+
+// Around a picture on a page lies blank paper; around a page on a book lies
+// the book, beside a receipt a white keyboard's keys.
+bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
+{
+    const PaperJudge::Verdict v = m_paper.judge(outer, &inner);
+    return v.likeness >= PaperJudge::kPaper && v.texture <= PaperJudge::kMaxTexture;
+}
+
+// A white label on a folder or a box is paper too, but small on a larger
+// outline that is not.
+bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
+{
+    for (const auto& j : judged) {
+        if (j.second.support >= kHolderSupport && j.second.area > kLabelHolder * area && encloses(j.first, q)
+            && !rimIsPaper(j.first, q))
+            return true;
+    }
+    return false;
+}
+
+bool PageReferee::isCard(const Judged& judged, const Quad& q) const
+{
+    // A keyboard or a book cut by the frame edge has any proportions; a
+    // card with a corner off the frame still shows all four sides.
+    const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
+    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f))
+        return false;
+    for (const auto& j : judged) {
+        if (convincing(j.second) && j.second.area >= kOtherThing && apartFrom(j.first, q))
+            return false;
+    }
+    const PaperJudge::Verdict v = m_paper.judge(q);
+    return v.ink >= kCardMinInk && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture);
+}
+
+size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const
+{
+    // Of two sheets apart on the desk, the larger whole one is the page (the
+    // nearer the centre when they are alike), though it score a little lower
+    // (a finger on it, an object touching it).
+    const cv::Point2f middle(m_size.width / 2.0f, m_size.height / 2.0f);
+    const auto centreDistance = [&](const Quad& q) {
+        cv::Point2f c(0, 0);
+        for (const cv::Point2f& p : q.p)
+            c += p * 0.25f;
+        return cv::norm(c - middle);
+    };
+    size_t winner = picked;
+    for (size_t i = 0; i < judged.size(); ++i) {
+        const CandidateScorer::Score& s = judged[i].second;
+        if (i == picked || !convincing(s) || s.total < kOtherSheetScore * judged[picked].second.total
+            || !apartFrom(judged[i].first, judged[picked].first) || alongFrameEdge(judged[i].first, m_size)
+            || !pageLike(judged[i].first) || labelOnSomething(judged, judged[i].first, s.area)
+            || m_paper.printIsOneNet(judged[i].first))
+            continue;
+        const bool larger = s.area > kLargerSheet * judged[winner].second.area;
+        const bool alike = s.area * kLargerSheet >= judged[winner].second.area && !larger;
+        if (larger || (alike && centreDistance(judged[i].first) < centreDistance(judged[winner].first)))
+            winner = i;
+    }
+    return winner;
+}
+
+size_t PageReferee::choosePaper(const Judged& judged) const
+{
+    const size_t none = judged.size();
+    std::vector<int> paper(judged.size(), -1), net(judged.size(), -1);
+    // Checked lazily: the judgement and the keyboard check cost most.
+    const auto eligible = [&](size_t i) {
+        if (!convincing(judged[i].second))
+            return false;
+        if (paper[i] < 0)
+            paper[i] = pageLike(judged[i].first) && !labelOnSomething(judged, judged[i].first, judged[i].second.area);
+        return paper[i] == 1;
+    };
+    const auto keyboard = [&](size_t i) {
+        if (net[i] < 0)
+            net[i] = m_paper.printIsOneNet(judged[i].first) ? 1 : 0;
+        return net[i] == 1;
+    };
+    size_t winner = none;
+    // The keyboard check is the costliest: only the best is checked, and the
+    // next best taken if it fails.
+    for (;;) {
+        winner = none;
+        for (size_t i = 0; i < judged.size(); ++i) {
+            if (net[i] == 1 || !eligible(i))
+                continue;
+            if (winner == none || judged[i].second.total > judged[winner].second.total)
+                winner = i;
+        }
+        if (winner == none || !keyboard(winner))
+            break;
+    }
+    if (winner == none)
+        return none;
+    winner = largerSheet(judged, winner);
+    // A page's pictures and tables are rectangles too: an outline around the
+    // best one that is nearly as convincing, its rim paper, is the page.
+    for (size_t i = 0; i < judged.size(); ++i) {
+        const CandidateScorer::Score& s = judged[i].second;
+        const CandidateScorer::Score& w = judged[winner].second;
+        const float needed = insideFrame(judged[i].first, m_size) ? 0.6f : 0.8f;
+        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
+            && s.minSupport >= kAcceptMinSupport && encloses(judged[i].first, judged[winner].first) && pageLike(judged[i].first)
+            && rimIsPaper(judged[i].first, judged[winner].first))
+            winner = i;
+    }
+    return winner;
+}

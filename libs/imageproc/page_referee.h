@@ -1,0 +1,62 @@
+#ifndef TAVIK_IMAGEPROC_PAGE_REFEREE_H
+#define TAVIK_IMAGEPROC_PAGE_REFEREE_H
+
+#include "candidate_scorer.h"
+#include "paper_judge.h"
+#include "quad.h"
+
+#include <opencv2/core.hpp>
+
+#include <utility>
+#include <vector>
+
+// Settles which outline on the desk is the page once the search has picked
+// its most convincing one. The search's pick stands unless its inside is
+// plainly no paper: saturated (a folder, a box, a bank card) or dark (a
+// book cover, a phone, a keyboard). Then the page is the best outline that
+// looks like paper (bright, nearly colourless, some of it blank), not a
+// label on a larger outline, not a keyboard's keys; or, with none, a card
+// alone on the desk; or nothing. Works on the search's reduced picture.
+// Runs on the caller's thread; borrows the judge for its life.
+class PageReferee {
+public:
+    using Judged = std::vector<std::pair<Quad, CandidateScorer::Score>>;
+
+    // `quick`: the preview's quick search, on a smaller picture.
+    PageReferee(const PaperJudge& paper, cv::Size size, bool quick);
+
+    // Whether the search's pick is no page: plainly not paper however well
+    // its edges show, or a label on something larger that is not paper.
+    bool overrules(const Judged& judged, const Quad& picked) const;
+
+    // Whether the part of `outer` around `inner` is plainly not paper (the
+    // book or the folder a page lies on).
+    bool rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const;
+
+    // Of the outlines judged, the index of the page among those that look
+    // like paper; `judged.size()` when none does.
+    size_t choosePaper(const Judged& judged) const;
+
+    // Of two sheets apart on the desk, the larger whole one is the page (the
+    // nearer the centre when they are alike): the index of the page, given
+    // the search's pick among the outlines judged.
+    size_t largerSheet(const Judged& judged, size_t picked) const;
+
+    // Whether `q` is a card lying alone: a card's proportions and size
+    // under a camera framed for pages, all four sides in the picture, print,
+    // and no other convincing outline apart from it.
+    bool isCard(const Judged& judged, const Quad& q) const;
+
+private:
+    bool plainlyNotPaper(const Quad& q) const;
+    bool convincing(const CandidateScorer::Score& s) const;
+    bool pageLike(const Quad& q) const;
+    bool rimIsPaper(const Quad& outer, const Quad& inner) const;
+    bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
+
+    const PaperJudge& m_paper;
+    cv::Size m_size;
+    bool m_quick;
+};
+
+#endif

@@ -1,0 +1,165 @@
+#include "paper_judge.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Paper is at least this bright (grey levels), even in a shadow...
+constexpr float kDarkest = 85.0f;
+constexpr float kSureBright = 135.0f;
+// ...and within this share of the brightest things in the picture.
+constexpr float kLeastRelative = 0.5f;
+constexpr float kSureRelative = 0.72f;
+// Saturation over brightness: paper tints stay under about 0.1, a coloured
+// folder or box is well above 0.3. A pixel is colourless under kColourless
+// (plus a little for noise in dim light).
+constexpr int kColourlessPercent = 16;
+constexpr int kColourlessNoise = 6;
+// Pictures may cover much of a page, but some blank paper always shows:
+// its share of the inside, from not paper to surely paper.
+constexpr float kLeastBlank = 0.25f;
+constexpr float kSureBlank = 0.38f;
+// Print connected across this share of the inside's extent both ways is a
+// net (a table fills far less of a page).
+constexpr float kNetSpan = 0.6f;
+// A pixel this much darker than its closed surroundings is print.
+constexpr int kInkStep = 24;
+// The paper level changes by this much over two pixels where a surface is
+// textured; print is closed away before.
+constexpr int kTextureStep = 7;
+// The inside is judged this far in from the outline (share of the way to
+// the centre), clear of the edges and of what lies beyond them.
+constexpr float kInset = 0.1f;
+
+int medianOf(const int* histogram, int total)
+{
+    int seen = 0, level = 0;
+    while (level < 255 && (seen += histogram[level]) * 2 < total)
+        ++level;
+    return level;
+}
+
+float ramp(float x, float from, float to)
+{
+    return std::clamp((x - from) / (to - from), 0.0f, 1.0f);
+}
+
+} // namespace
+
+PaperJudge::PaperJudge(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& sat)
+    : m_closed(closedGrey), m_grey(grey), m_sat(sat)
+{
+    // The brightest things: the 98th percentile of the closed brightness.
+    int histogram[256] = {0}, total = 0;
+    for (int y = 0; y < m_closed.rows; y += 2) {
+        const unsigned char* c = m_closed.ptr<unsigned char>(y);
+        for (int x = 0; x < m_closed.cols; x += 2, ++total)
+            ++histogram[c[x]];
+    }
+    int seen = 0, level = 255;
+    while (level > 0 && (seen += histogram[level]) * 50 < total)
+        --level;
+    m_bright = std::max(1, level);
+}
+
+PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
+{
+    Verdict v;
+    cv::Point2f centre(0, 0);
+    for (const cv::Point2f& p : q.p)
+        centre += p * 0.25f;
+    std::vector<cv::Point> inner;
+    for (const cv::Point2f& p : q.p) {
+        const cv::Point2f in = p + (centre - p) * kInset;
+        inner.emplace_back(cvRound(in.x), cvRound(in.y));
+    }
+    const cv::Rect box = cv::boundingRect(inner) & cv::Rect(0, 0, m_closed.cols, m_closed.rows);
+    if (box.width < 2 || box.height < 2)
+        return v;
+    cv::Mat mask(box.size(), CV_8U, cv::Scalar(0));
+    for (cv::Point& p : inner)
+        p -= box.tl();
+    cv::fillConvexPoly(mask, inner, cv::Scalar(255));
+    if (exclude) {
+        std::vector<cv::Point> hole;
+        cv::Point2f middle(0, 0);
+        for (const cv::Point2f& p : exclude->p)
+            middle += p * 0.25f;
+        for (const cv::Point2f& p : exclude->p) {
+            const cv::Point2f out = p + (p - middle) * kInset;
+            hole.emplace_back(cvRound(out.x) - box.x, cvRound(out.y) - box.y);
+        }
+        cv::fillConvexPoly(mask, hole, cv::Scalar(0));
+    }
+    int brightness[256] = {0}, saturation[256] = {0}, level[256] = {0}, total = 0, ink = 0, texture = 0, colourless = 0, blank = 0;
+    const int blankLevel = static_cast<int>(kLeastRelative * m_bright);
+    // Every second pixel both ways is plenty for shares and medians.
+    for (int y = 0; y < box.height; y += 2) {
+        const unsigned char* m = mask.ptr<unsigned char>(y);
+        const unsigned char* c = m_closed.ptr<unsigned char>(box.y + y) + box.x;
+        const unsigned char* g = m_grey.ptr<unsigned char>(box.y + y) + box.x;
+        const unsigned char* s = m_sat.ptr<unsigned char>(box.y + y) + box.x;
+        for (int x = 0; x < box.width; x += 2) {
+            if (!m[x])
+                continue;
+            ++saturation[s[x]];
+            ++level[c[x]];
+            if (s[x] * 100 <= kColourlessPercent * c[x] + 100 * kColourlessNoise) {
+                ++brightness[c[x]];
+                ++colourless;
+                blank += c[x] >= blankLevel ? 1 : 0;
+            }
+            ink += c[x] - g[x] >= kInkStep ? 1 : 0;
+            if (box.x + x + 2 < m_closed.cols && box.y + y + 2 < m_closed.rows) {
+                const int across = std::abs(c[x + 2] - c[x]);
+                const int down = std::abs(m_closed.ptr<unsigned char>(box.y + y + 2)[box.x + x] - c[x]);
+                texture += across + down >= kTextureStep ? 1 : 0;
+            }
+            ++total;
+        }
+    }
+    if (total == 0)
+        return v;
+    v.brightness = colourless ? static_cast<float>(medianOf(brightness, colourless)) : 0.0f;
+    const float median = static_cast<float>(medianOf(level, total));
+    v.level = median / m_bright;
+    v.saturation = static_cast<float>(medianOf(saturation, total)) / std::max(1.0f, median);
+    v.blank = static_cast<float>(blank) / total;
+    v.ink = static_cast<float>(ink) / total;
+    v.texture = static_cast<float>(texture) / total;
+    const float bright = ramp(v.brightness, kDarkest, kSureBright) * ramp(v.brightness / m_bright, kLeastRelative, kSureRelative);
+    v.likeness = bright * ramp(v.blank, kLeastBlank, kSureBlank);
+    return v;
+}
+
+bool PaperJudge::printIsOneNet(const Quad& q) const
+{
+    std::vector<cv::Point> corners;
+    for (const cv::Point2f& p : q.p)
+        corners.emplace_back(cvRound(p.x), cvRound(p.y));
+    const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, m_closed.cols, m_closed.rows);
+    if (box.width < 8 || box.height < 8)
+        return false;
+    cv::Mat inside(box.size(), CV_8U, cv::Scalar(0));
+    for (cv::Point& p : corners)
+        p -= box.tl();
+    cv::fillConvexPoly(inside, corners, cv::Scalar(255));
+    cv::erode(inside, inside, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::Mat ink;
+    cv::subtract(m_closed(box), m_grey(box), ink);
+    cv::threshold(ink, ink, kInkStep - 1, 255, cv::THRESH_BINARY);
+    ink &= inside;
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const cv::Rect extent = cv::boundingRect(inside);
+    for (int i = 1; i < n; ++i) {
+        if (stats.at<int>(i, cv::CC_STAT_WIDTH) >= kNetSpan * extent.width
+            && stats.at<int>(i, cv::CC_STAT_HEIGHT) >= kNetSpan * extent.height)
+            return true;
+    }
+    return false;
+}
