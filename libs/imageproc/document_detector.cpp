@@ -90,25 +90,6 @@ float minStepFor(const cv::Mat& planes)
     return std::clamp(3.0f * sigma, kMinStepFloor, kMinStepCeiling);
 }
 
-bool insideFrame(const Quad& q, cv::Size size)
-{
-    for (const cv::Point2f& p : q.p) {
-        if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
-            return false;
-    }
-    return true;
-}
-
-bool encloses(const Quad& outer, const Quad& inner)
-{
-    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
-    for (const cv::Point2f& p : inner.p) {
-        if (cv::pointPolygonTest(poly, p, true) < -2.0)
-            return false;
-    }
-    return true;
-}
-
 // How much brighter the inside of an outline is than a ring just around it
 // (grey levels): a sheet on a darker desk stands well out, a box printed on
 // a sheet on a desk of the sheet's own shade hardly.
@@ -247,7 +228,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         const std::vector<Quad> lineQuads = CandidateFinder(planes, sat).findFromLines(judged);
         for (const Quad& q : lineQuads) {
             const bool aroundAll = std::all_of(judged.begin(), judged.end(),
-                                               [&q](const Quad& j) { return encloses(q, j); });
+                                               [&q](const Quad& j) { return quad_geometry::encloses(q, j); });
             if (aroundAll)
                 ranked.emplace_back(scorer.rank(q), q);
         }
@@ -293,12 +274,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // A faint page may score well below its picture; an outline
             // reaching off the frame must score nearly as well (its sides are
             // seen only in part).
-            const float needed = insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
+            const float needed = quad_geometry::insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
             // Around a page lying on a book or a folder lies no paper: that
             // outline is the book's (but around a card's white part lies
             // its printed band).
             if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && encloses(scored[i].first, scored[winner].first)
+                && s.minSupport >= kAcceptMinSupport && quad_geometry::encloses(scored[i].first, scored[winner].first)
                 && (!referee.rimPlainlyNotPaper(scored[i].first, scored[winner].first)
                     || (CardBand::cardShaped(scored[i].first, planes.size())
                         && !CardBand::cardShaped(scored[winner].first, planes.size()))))
@@ -324,7 +305,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // edge, or past it to most of the sheet, and the band is the small
         // outline; the outline around both is the sheet.
         Quad joined;
-        bool around = accepted && encloses(fromContent, scored[winner].first);
+        bool around = accepted && quad_geometry::encloses(fromContent, scored[winner].first);
         if (found && accepted && !around
             && (CandidateFinder::unionOf(fromContent, scored[winner].first, planes.size(), &joined)
                 || CandidateFinder::coverOf(fromContent, scored[winner].first, planes.size(), &joined))) {
@@ -337,7 +318,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         const float overArea = clear ? kContentClearOverArea : kContentOverArea;
         useContent = found
             && (!accepted
-                || (around && !encloses(scored[winner].first, e.print)
+                || (around && !quad_geometry::encloses(scored[winner].first, e.print)
                     && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
     }
     // The page wins because it is paper: the search's pick stands unless it

@@ -43,15 +43,6 @@ constexpr float kOtherSheetScore = 0.8f;
 constexpr float kLabelHolder = 8.0f;
 constexpr float kHolderSupport = 0.6f;
 
-bool insideFrame(const Quad& q, cv::Size size)
-{
-    for (const cv::Point2f& p : q.p) {
-        if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
-            return false;
-    }
-    return true;
-}
-
 // Whether a side runs along the frame edge, where the frame cut something
 // larger.
 bool alongFrameEdge(const Quad& q, cv::Size size)
@@ -71,16 +62,6 @@ bool apartFrom(const Quad& a, const Quad& b)
     std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
     const double shared = cv::intersectConvexConvex(pa, pb, common, true);
     return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
-}
-
-bool encloses(const Quad& outer, const Quad& inner)
-{
-    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
-    for (const cv::Point2f& p : inner.p) {
-        if (cv::pointPolygonTest(poly, p, true) < -2.0)
-            return false;
-    }
-    return true;
 }
 
 bool notPaper(const PaperJudge::Verdict& v)
@@ -134,7 +115,7 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
 {
     for (const auto& j : judged) {
-        if (j.second.support >= kHolderSupport && j.second.area > kLabelHolder * area && encloses(j.first, q)
+        if (j.second.support >= kHolderSupport && j.second.area > kLabelHolder * area && quad_geometry::encloses(j.first, q)
             && !rimIsPaper(j.first, q))
             return true;
     }
@@ -223,9 +204,9 @@ size_t PageReferee::choosePaper(const Judged& judged) const
     for (size_t i = 0; i < judged.size(); ++i) {
         const CandidateScorer::Score& s = judged[i].second;
         const CandidateScorer::Score& w = judged[winner].second;
-        const float needed = insideFrame(judged[i].first, m_size) ? 0.6f : 0.8f;
+        const float needed = quad_geometry::insideFrame(judged[i].first, m_size) ? 0.6f : 0.8f;
         if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-            && s.minSupport >= kAcceptMinSupport && encloses(judged[i].first, judged[winner].first) && pageLike(judged[i].first)
+            && s.minSupport >= kAcceptMinSupport && quad_geometry::encloses(judged[i].first, judged[winner].first) && pageLike(judged[i].first)
             && rimIsPaper(judged[i].first, judged[winner].first))
             winner = i;
     }

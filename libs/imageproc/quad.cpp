@@ -1,5 +1,7 @@
 #include "quad.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 #include <cmath>
 
@@ -132,6 +134,25 @@ double cornerDistance(const Quad& a, const Quad& b)
         d = std::max(d, std::hypot(static_cast<double>(e.x), static_cast<double>(e.y)));
     }
     return d;
+}
+
+bool insideFrame(const Quad& q, cv::Size size)
+{
+    for (const cv::Point2f& p : q.p) {
+        if (p.x < 0 || p.y < 0 || p.x > size.width - 1 || p.y > size.height - 1)
+            return false;
+    }
+    return true;
+}
+
+bool encloses(const Quad& outer, const Quad& inner)
+{
+    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
+    for (const cv::Point2f& p : inner.p) {
+        if (cv::pointPolygonTest(poly, p, true) < -2.0)
+            return false;
+    }
+    return true;
 }
 
 } // namespace quad_geometry

@@ -48,6 +48,12 @@ double cornerDistance(const Quad& a, const Quad& b);
 // `b` with its corners cyclically shifted to match `a` best.
 Quad alignedTo(const Quad& a, const Quad& b);
 
+// Whether every corner lies within a picture of `size`.
+bool insideFrame(const Quad& q, cv::Size size);
+
+// Whether `inner` lies within `outer`, to within two pixels.
+bool encloses(const Quad& outer, const Quad& inner);
+
 } // namespace quad_geometry
 
 #endif
