@@ -99,7 +99,7 @@ bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
 bool PageReferee::overrules(const Judged& judged, const Quad& picked) const
 {
     const float area = static_cast<float>(std::abs(quad_geometry::signedArea(picked)) / (static_cast<double>(m_size.width) * m_size.height));
-    return plainlyNotPaper(picked) || labelOnSomething(judged, picked, area);
+    return plainlyNotPaper(picked) || labelOnSomething(judged, picked, area) || m_paper.brightIsKeys(picked);
 }
 
 // Around a picture on a page lies blank paper; around a page on a book lies
@@ -179,7 +179,7 @@ size_t PageReferee::choosePaper(const Judged& judged) const
     };
     const auto keyboard = [&](size_t i) {
         if (net[i] < 0)
-            net[i] = m_paper.printIsOneNet(judged[i].first) ? 1 : 0;
+            net[i] = m_paper.printIsOneNet(judged[i].first) || m_paper.brightIsKeys(judged[i].first) ? 1 : 0;
         return net[i] == 1;
     };
     size_t winner = none;

@@ -26,6 +26,16 @@ constexpr float kSureBlank = 0.38f;
 // Print connected across this share of the inside's extent both ways is a
 // net (a table fills far less of a page).
 constexpr float kNetSpan = 0.6f;
+// Keys: the largest bright piece holds under this share of the bright
+// part, and there are at least this many pieces. On a page the margins
+// alone hold more.
+constexpr float kLargestKey = 0.15f;
+constexpr int kLeastKeys = 12;
+// Bright: within this share of the inside's brightest tenth.
+constexpr float kKeyBright = 0.85f;
+// No bright run across a keyboard is longer than this share of its width
+// (a few keys, or the space bar).
+constexpr float kLongestKeyRun = 0.5f;
 // A pixel this much darker than its closed surroundings is print.
 constexpr int kInkStep = 24;
 // The paper level changes by this much over two pixels where a surface is
@@ -136,19 +146,28 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
     return v;
 }
 
-bool PaperJudge::printIsOneNet(const Quad& q) const
+cv::Rect PaperJudge::insideOf(const Quad& q, cv::Mat* inside) const
 {
     std::vector<cv::Point> corners;
     for (const cv::Point2f& p : q.p)
         corners.emplace_back(cvRound(p.x), cvRound(p.y));
-    const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, m_closed.cols, m_closed.rows);
+    const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, m_grey.cols, m_grey.rows);
     if (box.width < 8 || box.height < 8)
-        return false;
-    cv::Mat inside(box.size(), CV_8U, cv::Scalar(0));
+        return cv::Rect();
+    *inside = cv::Mat(box.size(), CV_8U, cv::Scalar(0));
     for (cv::Point& p : corners)
         p -= box.tl();
-    cv::fillConvexPoly(inside, corners, cv::Scalar(255));
-    cv::erode(inside, inside, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::fillConvexPoly(*inside, corners, cv::Scalar(255));
+    cv::erode(*inside, *inside, cv::Mat(), cv::Point(-1, -1), 2);
+    return box;
+}
+
+bool PaperJudge::printIsOneNet(const Quad& q) const
+{
+    cv::Mat inside;
+    const cv::Rect box = insideOf(q, &inside);
+    if (box.empty())
+        return false;
     cv::Mat ink;
     cv::subtract(m_closed(box), m_grey(box), ink);
     cv::threshold(ink, ink, kInkStep - 1, 255, cv::THRESH_BINARY);
@@ -162,4 +181,56 @@ bool PaperJudge::printIsOneNet(const Quad& q) const
             return true;
     }
     return false;
+}
+
+bool PaperJudge::brightIsKeys(const Quad& q) const
+{
+    cv::Mat inside;
+    const cv::Rect box = insideOf(q, &inside);
+    if (box.empty())
+        return false;
+    const cv::Mat grey = m_grey(box);
+    int histogram[256] = {0}, total = 0;
+    for (int y = 0; y < grey.rows; ++y) {
+        const unsigned char* g = grey.ptr<unsigned char>(y);
+        const unsigned char* m = inside.ptr<unsigned char>(y);
+        for (int x = 0; x < grey.cols; ++x) {
+            if (m[x]) {
+                ++histogram[g[x]];
+                ++total;
+            }
+        }
+    }
+    if (total < 64)
+        return false;
+    int level = 255, seen = 0;
+    while (level > 0 && (seen += histogram[level]) * 10 < total)
+        --level;
+    // Paper shows long bright runs (its margins, the space between lines);
+    // no row of keys does. Most outlines are pages and end here, cheaply.
+    const int least = static_cast<int>(kKeyBright * level) + 1;
+    const int longRun = std::max(8, static_cast<int>(kLongestKeyRun * box.width));
+    for (int y = 0; y < grey.rows; y += 2) {
+        const unsigned char* g = grey.ptr<unsigned char>(y);
+        const unsigned char* m = inside.ptr<unsigned char>(y);
+        int run = 0;
+        for (int x = 0; x < grey.cols; ++x) {
+            run = m[x] && g[x] >= least ? run + 1 : 0;
+            if (run >= longRun)
+                return false;
+        }
+    }
+    cv::Mat bright;
+    cv::threshold(grey, bright, least - 1, 255, cv::THRESH_BINARY);
+    bright &= inside;
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(bright, labels, stats, centroids, 4, CV_32S);
+    int all = 0, largest = 0, pieces = 0;
+    for (int i = 1; i < n; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        all += area;
+        largest = std::max(largest, area);
+        pieces += area >= 4 ? 1 : 0;
+    }
+    return all > 0 && pieces >= kLeastKeys && largest < kLargestKey * all;
 }

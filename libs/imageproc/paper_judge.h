@@ -36,6 +36,11 @@ public:
     // between a keyboard's keys, not the words and tables of a page.
     bool printIsOneNet(const Quad& q) const;
 
+    // Whether the bright part of the inside is broken into many small
+    // pieces, none of them large: a keyboard's keys. A page's paper is one
+    // expanse (its margins join it round its words and tables).
+    bool brightIsKeys(const Quad& q) const;
+
     // The level of the brightest things in the picture (grey levels).
     float brightest() const { return m_bright; }
 
@@ -46,6 +51,10 @@ public:
     static constexpr float kMaxTexture = 0.3f;
 
 private:
+    // The bounding box of `q` within the picture, and in `inside` the part
+    // of it clear of the outline's edges; empty when too small to judge.
+    cv::Rect insideOf(const Quad& q, cv::Mat* inside) const;
+
     const cv::Mat& m_closed;
     const cv::Mat& m_grey;
     const cv::Mat& m_sat;

@@ -77,6 +77,8 @@ Scene make(Kind kind, cv::Size size)
     cv::Scalar desk(150, 118, 88);
     if (kind == Kind::EmptyDeskWithBoxes)
         desk = cv::Scalar(120, 124, 128);
+    else if (kind == Kind::EmptyDeskWithWhiteKeyboard)
+        desk = cv::Scalar(45, 45, 50);
     cv::Mat img(size, CV_8UC3, desk);
     using K = DeskObjects::Kind;
     switch (kind) {
@@ -109,6 +111,12 @@ Scene make(Kind kind, cv::Size size)
         DeskObjects::paint(img, item(K::Box, {200, -60}, 5, {160, 120}, 40, cv::Scalar(40, 150, 70)), camera, light);
         scene.hasPage = false;
         scene.description = "an empty desk with three coloured boxes";
+        break;
+    case Kind::EmptyDeskWithWhiteKeyboard:
+        DeskObjects::paint(img, item(K::Folder, {-200, -60}, 8, {235, 315}, 2, cv::Scalar(40, 60, 200)), camera, light);
+        DeskObjects::paint(img, item(K::Keyboard, {90, 60}, -10, {430, 135}, 20, cv::Scalar::all(215)), camera, light);
+        scene.hasPage = false;
+        scene.description = "an empty desk with a white keyboard and a folder";
         break;
     case Kind::CardAlone:
         paintSheet(img, camera, PageRenderer::Kind::BankCard, {85.6, 54}, {5, 3}, 12, &scene);

@@ -13,6 +13,7 @@ enum class Kind {
     PageOnDarkBookEdge,         // a page lying partly on a dark book
     TwoSheets,                  // an A4 page (a finger on it) and a smaller sheet apart: the page is the A4
     EmptyDeskWithBoxes,         // coloured boxes, no page
+    EmptyDeskWithWhiteKeyboard, // a white keyboard and a folder on a dark desk, no page
     CardAlone,                  // a blue bank card alone on a wooden desk
 };
 
