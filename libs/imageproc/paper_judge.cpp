@@ -36,6 +36,8 @@ constexpr float kKeyBright = 0.85f;
 // No bright run across a keyboard is longer than this share of its width
 // (a few keys, or the space bar).
 constexpr float kLongestKeyRun = 0.5f;
+// Outlines this long (pixels) are judged on every second pixel.
+constexpr int kHalfSampledFrom = 300;
 // A pixel this much darker than its closed surroundings is print.
 constexpr int kInkStep = 24;
 // The paper level changes by this much over two pixels where a surface is
@@ -146,19 +148,19 @@ PaperJudge::Verdict PaperJudge::judge(const Quad& q, const Quad* exclude) const
     return v;
 }
 
-cv::Rect PaperJudge::insideOf(const Quad& q, cv::Mat* inside) const
+cv::Rect PaperJudge::insideOf(const Quad& q, cv::Mat* inside, int step) const
 {
     std::vector<cv::Point> corners;
     for (const cv::Point2f& p : q.p)
         corners.emplace_back(cvRound(p.x), cvRound(p.y));
     const cv::Rect box = cv::boundingRect(corners) & cv::Rect(0, 0, m_grey.cols, m_grey.rows);
-    if (box.width < 8 || box.height < 8)
+    if (box.width < 8 * step || box.height < 8 * step)
         return cv::Rect();
-    *inside = cv::Mat(box.size(), CV_8U, cv::Scalar(0));
+    *inside = cv::Mat((box.height + step - 1) / step, (box.width + step - 1) / step, CV_8U, cv::Scalar(0));
     for (cv::Point& p : corners)
-        p -= box.tl();
+        p = (p - box.tl()) / step;
     cv::fillConvexPoly(*inside, corners, cv::Scalar(255));
-    cv::erode(*inside, *inside, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::erode(*inside, *inside, cv::Mat(), cv::Point(-1, -1), 2 / step);
     return box;
 }
 
@@ -185,11 +187,16 @@ bool PaperJudge::printIsOneNet(const Quad& q) const
 
 bool PaperJudge::brightIsKeys(const Quad& q) const
 {
-    cv::Mat inside;
-    const cv::Rect box = insideOf(q, &inside);
+    // On a large outline every second pixel both ways: the gaps between
+    // keys are a hundredth of a keyboard's width, wider than one sample
+    // there, and a page costs a quarter.
+    const cv::Rect extent = cv::boundingRect(std::vector<cv::Point2f>(q.p.begin(), q.p.end()));
+    const int step = std::max(extent.width, extent.height) >= kHalfSampledFrom ? 2 : 1;
+    cv::Mat inside, grey;
+    const cv::Rect box = insideOf(q, &inside, step);
     if (box.empty())
         return false;
-    const cv::Mat grey = m_grey(box);
+    cv::resize(m_grey(box), grey, inside.size(), 0, 0, cv::INTER_NEAREST);
     int histogram[256] = {0}, total = 0;
     for (int y = 0; y < grey.rows; ++y) {
         const unsigned char* g = grey.ptr<unsigned char>(y);
@@ -209,8 +216,8 @@ bool PaperJudge::brightIsKeys(const Quad& q) const
     // Paper shows long bright runs (its margins, the space between lines);
     // no row of keys does. Most outlines are pages and end here, cheaply.
     const int least = static_cast<int>(kKeyBright * level) + 1;
-    const int longRun = std::max(8, static_cast<int>(kLongestKeyRun * box.width));
-    for (int y = 0; y < grey.rows; y += 2) {
+    const int longRun = std::max(4, static_cast<int>(kLongestKeyRun * grey.cols));
+    for (int y = 0; y < grey.rows; ++y) {
         const unsigned char* g = grey.ptr<unsigned char>(y);
         const unsigned char* m = inside.ptr<unsigned char>(y);
         int run = 0;
@@ -230,7 +237,7 @@ bool PaperJudge::brightIsKeys(const Quad& q) const
         const int area = stats.at<int>(i, cv::CC_STAT_AREA);
         all += area;
         largest = std::max(largest, area);
-        pieces += area >= 4 ? 1 : 0;
+        pieces += area * step * step >= 4 ? 1 : 0;
     }
     return all > 0 && pieces >= kLeastKeys && largest < kLargestKey * all;
 }

@@ -52,8 +52,9 @@ public:
 
 private:
     // The bounding box of `q` within the picture, and in `inside` the part
-    // of it clear of the outline's edges; empty when too small to judge.
-    cv::Rect insideOf(const Quad& q, cv::Mat* inside) const;
+    // of it clear of the outline's edges, sampled every `step` pixels;
+    // empty when too small to judge.
+    cv::Rect insideOf(const Quad& q, cv::Mat* inside, int step = 1) const;
 
     const cv::Mat& m_closed;
     const cv::Mat& m_grey;
