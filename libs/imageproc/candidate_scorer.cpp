@@ -158,3 +158,11 @@ CandidateScorer::Score CandidateScorer::judge(const Quad& q, int spacing, int ma
     }
     return r;
 }
+
+bool CandidateScorer::aroundNearlyAsWell(const Quad& outer, const Score& o, const Quad& inner, const Score& i,
+                                         cv::Size size)
+{
+    const float needed = quad_geometry::insideFrame(outer, size) ? 0.6f : 0.8f;
+    return o.area > 1.15f * i.area && o.total >= std::max(kAcceptScore, needed * i.total)
+        && o.minSupport >= kAcceptMinSupport && quad_geometry::encloses(outer, inner);
+}

@@ -23,6 +23,18 @@ public:
 
     Score score(const Quad& q) const;
 
+    // Lowest score taken as a page (set on the development scenes), and the
+    // weakest side it may have.
+    static constexpr float kAcceptScore = 0.62f;
+    static constexpr float kAcceptMinSupport = 0.3f;
+    static bool convincing(const Score& s) { return s.total >= kAcceptScore && s.minSupport >= kAcceptMinSupport; }
+
+    // Whether `outer`, larger and around `inner`, scores nearly as well: the
+    // page around one of its pictures or tables, as far as edges tell. A
+    // faint page may score well below its picture; an outline reaching off
+    // the frame (`size`) must score nearly as well, its sides seen in part.
+    static bool aroundNearlyAsWell(const Quad& outer, const Score& o, const Quad& inner, const Score& i, cv::Size size);
+
     // The same judgement from fewer samples along each side: a few times
     // cheaper, for ranking many proposals before the full judgement.
     float rank(const Quad& q) const;

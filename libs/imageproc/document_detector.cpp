@@ -23,9 +23,8 @@ constexpr int kWorkSide = 400;
 // ...and for a quick search: a preview frame without a page shown yet, where
 // the first outline must come within a frame's budget.
 constexpr int kQuickWorkSide = 240;
-// Lowest score taken as a page; set on the development scenes.
-constexpr float kAcceptScore = 0.62f;
-constexpr float kAcceptMinSupport = 0.3f;
+constexpr float kAcceptScore = CandidateScorer::kAcceptScore;
+constexpr float kAcceptMinSupport = CandidateScorer::kAcceptMinSupport;
 // Below this share of the picture, a convincing outline may still be a
 // picture on a page whose own edges are faint.
 constexpr float kSmallArea = 0.3f;
@@ -269,17 +268,11 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // A page's pictures and tables are rectangles too: an outline around
         // the best one that is nearly as convincing is the page itself.
         for (size_t i = 0; i < scored.size(); ++i) {
-            const CandidateScorer::Score& s = scored[i].second;
-            const CandidateScorer::Score& w = scored[winner].second;
-            // A faint page may score well below its picture; an outline
-            // reaching off the frame must score nearly as well (its sides are
-            // seen only in part).
-            const float needed = quad_geometry::insideFrame(scored[i].first, planes.size()) ? 0.6f : 0.8f;
             // Around a page lying on a book or a folder lies no paper: that
             // outline is the book's (but around a card's white part lies
             // its printed band).
-            if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-                && s.minSupport >= kAcceptMinSupport && quad_geometry::encloses(scored[i].first, scored[winner].first)
+            if (CandidateScorer::aroundNearlyAsWell(scored[i].first, scored[i].second, scored[winner].first,
+                                                    scored[winner].second, planes.size())
                 && (!referee.rimPlainlyNotPaper(scored[i].first, scored[winner].first)
                     || (CardBand::cardShaped(scored[i].first, planes.size())
                         && !CardBand::cardShaped(scored[winner].first, planes.size()))))

@@ -9,9 +9,6 @@
 
 namespace {
 
-// What the search takes as a convincing outline (see DocumentDetector).
-constexpr float kAcceptScore = 0.62f;
-constexpr float kAcceptMinSupport = 0.3f;
 // Plainly no paper: little of the inside blank and bright, and most of it
 // saturated (median saturation over level) or dark (median level against
 // the brightest things in the picture).
@@ -78,7 +75,7 @@ PageReferee::PageReferee(const PaperJudge& paper, cv::Size size, bool quick)
 
 bool PageReferee::convincing(const CandidateScorer::Score& s) const
 {
-    return s.total >= kAcceptScore && s.minSupport >= kAcceptMinSupport;
+    return CandidateScorer::convincing(s);
 }
 
 bool PageReferee::pageLike(const Quad& q) const
@@ -202,12 +199,9 @@ size_t PageReferee::choosePaper(const Judged& judged) const
     // A page's pictures and tables are rectangles too: an outline around the
     // best one that is nearly as convincing, its rim paper, is the page.
     for (size_t i = 0; i < judged.size(); ++i) {
-        const CandidateScorer::Score& s = judged[i].second;
-        const CandidateScorer::Score& w = judged[winner].second;
-        const float needed = quad_geometry::insideFrame(judged[i].first, m_size) ? 0.6f : 0.8f;
-        if (s.area > 1.15f * w.area && s.total >= std::max(kAcceptScore, needed * w.total)
-            && s.minSupport >= kAcceptMinSupport && quad_geometry::encloses(judged[i].first, judged[winner].first) && pageLike(judged[i].first)
-            && rimIsPaper(judged[i].first, judged[winner].first))
+        if (CandidateScorer::aroundNearlyAsWell(judged[i].first, judged[i].second, judged[winner].first,
+                                                judged[winner].second, m_size)
+            && pageLike(judged[i].first) && rimIsPaper(judged[i].first, judged[winner].first))
             winner = i;
     }
     return winner;
