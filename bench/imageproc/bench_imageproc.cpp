@@ -71,7 +71,7 @@ constexpr NamedScene kScenes[] = {
     {"classic_white_desk", 16},       {"classic_empty_desk", 5},      {"pinhole_page_wood", 21},
     {"pinhole_white_desk", 36},       {"curled_corner", 41},          {"page_on_folder", 62},
     {"page_beside_book_and_box", 60}, {"empty_desk_with_objects", 80}, {"cluttered_empty_desk", 35},
-    {"bank_card_alone", 100},
+    {"bank_card_alone", 100},         {"page_over_second_sheet", 301},
 };
 void BM_FindDocument_960x540(benchmark::State& state) { findDocument(state, cv::Size(960, 540)); }
 void BM_FindDocument_480x270(benchmark::State& state) { findDocument(state, cv::Size(480, 270)); }

@@ -7,6 +7,7 @@
 #include "edge_sampler.h"
 #include "page_referee.h"
 #include "paper_judge.h"
+#include "sheet_on_sheet.h"
 #include "side_refiner.h"
 
 #include <opencv2/imgproc.hpp>
@@ -46,6 +47,9 @@ constexpr float kContentOverArea = 1.5f;
 constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
+// An outline around a page and the sheet under it runs over the desk beside
+// them in places: its weakest side shows on less than this share.
+constexpr float kMergedSupport = 0.7f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -343,6 +347,17 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
     } else if (accepted && !useContent && !tracked) {
         winner = referee.largerSheet(scored, winner);
+    }
+    // A page lying partly over a second sheet: the pick may be the outline
+    // around both, the page's rim across the other sheet being no step.
+    if (accepted && !useContent && !tracked && !quick && scored[winner].second.minSupport < kMergedSupport) {
+        Quad top;
+        if (SheetOnSheet(closedGrey, grey, planes, paper.brightest()).topSheet(scored[winner].first, &top)) {
+            scored.emplace_back(top, scorer.score(top));
+            if (trace)
+                trace->push_back(Trace{top, top, scored.back().second, PaperJudge::Verdict(), false, false});
+            winner = scored.size() - 1;
+        }
     }
     // The white part of a card printed with a band: the card is the
     // outline with its band.

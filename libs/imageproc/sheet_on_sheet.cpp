@@ -1,0 +1,541 @@
+#include "sheet_on_sheet.h"
+
+#include "candidate_finder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Share of the brightest level that counts as paper.
+constexpr double kPaperShare = 0.8;
+// Two sheets overlapping: the region turns in this deep (work pixels).
+constexpr float kMinDepth = 2.0f;
+// A rim: a line this much darker than the paper either side of it (grey
+// levels), in straight pieces of this share of the short side at least,
+// gaps of up to kRimGap pixels; the longest kMaxRims.
+constexpr int kRimDip = 8;
+constexpr float kMinRimPiece = 0.08f;
+constexpr int kRimGap = 2;
+constexpr size_t kMaxRims = 12;
+// ...kept where no more than this many thin places lie in the 5x5 square
+// around one.
+constexpr int kMaxCrowd = 16;
+// Rims are looked for within this many degrees of the merged outline's
+// sides: two sheets on a desk lie roughly alike.
+constexpr double kTurn = 8;
+// A side over the desk: a step of this much in a plane.
+constexpr float kRimStep = 6.0f;
+// Sides are read every kSpacing pixels; only runs of kMinRun samples seen
+// one after another count.
+constexpr float kSpacing = 1.5f;
+constexpr int kMinRun = 4;
+// The paper fills this share of the merged outline at least: two sheets,
+// not a sheet with a coloured band or picture.
+constexpr double kMinFill = 0.8;
+// The outline's straight pieces: simplified to this share of its length,
+// pieces of at least kMinPiece of it, the kMaxPieces longest.
+constexpr double kPieceEpsilon = 0.008;
+constexpr double kMinPiece = 0.03;
+constexpr size_t kMaxPieces = 10;
+// Sides of one outline: opposite ones within kParallel degrees and
+// kMinSpan of the short side apart, neighbours at least kAcross degrees.
+constexpr float kParallel = 20.0f;
+constexpr float kMinSpan = 0.1f;
+constexpr float kAcross = 60.0f;
+// The page: each side seen on this share of its samples, on average this
+// share; at least kMinPart of the merged outline, and what it leaves of
+// the paper no less than kMinUnder of it.
+constexpr float kSideSupport = 0.7f;
+constexpr float kMeanSupport = 0.8f;
+constexpr double kMinPart = 0.3;
+constexpr double kMinUnder = 0.08;
+// A side runs on past a corner when seen on this share of kPastCorner of
+// the short side beyond it.
+constexpr float kPastCorner = 0.1f;
+constexpr float kRunsOn = 0.75f;
+// A rim's last kRimEnd of its length at either end is seen on this share.
+constexpr float kRimEnd = 0.12f;
+constexpr float kRimEndSupport = 0.6f;
+// The paper's inside: this many pixels in from the region's outline.
+constexpr int kInterior = 3;
+// The desk is read in a ring this many pixels wide around the merged
+// outline; a side over it has the desk kDeskReach pixels beyond it on
+// kDeskBeyond of its length, within kDeskTolerance levels per plane (or
+// three deviations of a busy desk).
+constexpr int kDeskRing = 8;
+constexpr float kDeskReach = 4.0f;
+constexpr float kDeskBeyond = 0.5f;
+constexpr float kDeskTolerance = 12.0f;
+// Paper in shade: at least this share of the brightest level, each colour
+// plane within kNeutral of grey.
+constexpr float kShadedPaper = 0.45f;
+constexpr int kNeutral = 6;
+// The paper is looked for this far around the search's outline (scale).
+constexpr float kBeyondMerged = 1.3f;
+// Corners may lie this far outside the paper's hull (work pixels).
+constexpr double kOutside = 3.0;
+
+bool inside(const cv::Mat& m, cv::Point p)
+{
+    return p.x >= 0 && p.y >= 0 && p.x < m.cols && p.y < m.rows;
+}
+
+// The largest outer outline of a mask, every pixel of it.
+std::vector<cv::Point> largestOutline(const cv::Mat& mask)
+{
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    std::vector<cv::Point> best;
+    double bestArea = 0;
+    for (std::vector<cv::Point>& c : contours) {
+        const double a = cv::contourArea(c);
+        if (a > bestArea) {
+            bestArea = a;
+            best = std::move(c);
+        }
+    }
+    return best;
+}
+
+bool onOneBorder(cv::Point2f a, cv::Point2f b, cv::Size size)
+{
+    const float m = 2.0f;
+    return (a.x < m && b.x < m) || (a.y < m && b.y < m) || (a.x > size.width - 1 - m && b.x > size.width - 1 - m)
+        || (a.y > size.height - 1 - m && b.y > size.height - 1 - m);
+}
+
+} // namespace
+
+SheetOnSheet::SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright)
+    : m_closed(closedGrey), m_grey(grey), m_planes(planes), m_bright(bright)
+{
+}
+
+bool SheetOnSheet::ridgeAt(cv::Point2f p, cv::Point2f n) const
+{
+    // Darkest of three places across, then paper a little way either side
+    // of it: a thin line, not the edge of a dark area.
+    int best = 256, at = 0;
+    for (int k = -1; k <= 1; ++k) {
+        const cv::Point q(cvRound(p.x + n.x * k), cvRound(p.y + n.y * k));
+        if (!inside(m_grey, q))
+            return false;
+        const int v = m_grey.at<uchar>(q);
+        if (v < best) {
+            best = v;
+            at = k;
+        }
+    }
+    const float paper = static_cast<float>(0.6 * m_bright);
+    for (int side : {-1, 1}) {
+        // Two or three pixels out: a line up to three pixels wide.
+        int v = -1;
+        for (int k = 2; k <= 3; ++k) {
+            const cv::Point q(cvRound(p.x + n.x * (at + side * k)), cvRound(p.y + n.y * (at + side * k)));
+            if (inside(m_grey, q))
+                v = std::max(v, static_cast<int>(m_grey.at<uchar>(q)));
+        }
+        if (v < best + kRimDip || v < paper)
+            return false;
+    }
+    return true;
+}
+
+bool SheetOnSheet::stepAt(cv::Point2f p, cv::Point2f n) const
+{
+    // Plane values from 3 pixels before the line to 3 beyond it.
+    cv::Vec3b v[7];
+    for (int i = 0; i < 7; ++i) {
+        const cv::Point q(cvRound(p.x + (i - 3) * n.x), cvRound(p.y + (i - 3) * n.y));
+        if (!inside(m_planes, q))
+            return false;
+        v[i] = m_planes.at<cv::Vec3b>(q);
+    }
+    // The steepest part of the step on the line or a pixel off it, not
+    // further: the smoothed flank of an edge a few pixels away steps too.
+    int steepest = 0, at = 0;
+    for (int i = 1; i < 6; ++i) {
+        for (int c = 0; c < 3; ++c) {
+            const int d = std::abs(static_cast<int>(v[i + 1][c]) - v[i - 1][c]);
+            if (d > steepest) {
+                steepest = d;
+                at = i - 3;
+            }
+        }
+    }
+    return steepest >= kRimStep && std::abs(at) <= 1;
+}
+
+float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen) const
+{
+    const float length = static_cast<float>(cv::norm(b - a));
+    if (length < 4)
+        return 0;
+    const cv::Point2f d = (b - a) / length, n(-d.y, d.x);
+    // The side as one line, shifted a pixel either way as a whole: a rim or
+    // an edge runs on unbroken, print crossed by a line only in short runs.
+    float best = 0;
+    for (int k = -1; k <= 1; ++k) {
+        int counted = 0, run = 0, total = 0;
+        for (float t = 0.05f * length; t <= 0.95f * length; t += kSpacing, ++total) {
+            const cv::Point2f p = a + d * t + n * static_cast<float>(k);
+            const bool shows = (seen != Seen::Rim && stepAt(p, n)) || (seen != Seen::Edge && ridgeAt(p, n));
+            if (shows) {
+                ++run;
+            } else {
+                counted += run >= kMinRun ? run : 0;
+                run = 0;
+            }
+        }
+        counted += run >= kMinRun ? run : 0;
+        if (total > 0)
+            best = std::max(best, static_cast<float>(counted) / total);
+    }
+    return best;
+}
+
+bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4]) const
+{
+    // A rim is the page's own side: the page's sides meeting it end there
+    // too. A line across one sheet (a row of print, a table's rule) meets
+    // sides that run on past it, or the frame.
+    const float reach = kPastCorner * std::min(m_grey.cols, m_grey.rows);
+    const cv::Rect frame(2, 2, m_grey.cols - 4, m_grey.rows - 4);
+    int rims = 0, ending = 0;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = q.p[i], b = q.p[(i + 1) % 4];
+        if (!rim[i])
+            continue;
+        ++rims;
+        // A rim reaches its corners; a row of print stops at the margins.
+        if (sideEvidence(a, a + (b - a) * kRimEnd, Seen::Rim) < kRimEndSupport
+            || sideEvidence(b + (a - b) * kRimEnd, b, Seen::Rim) < kRimEndSupport)
+            return false;
+        // Past a, the side before it; past b, the side after it.
+        const cv::Point2f ends[2][2] = {{a, q.p[(i + 3) % 4]}, {b, q.p[(i + 2) % 4]}};
+        for (const auto& e : ends) {
+            const cv::Point2f corner = e[0], from = e[1];
+            const cv::Point2f d = (corner - from) / static_cast<float>(std::max(1.0, cv::norm(corner - from)));
+            const cv::Point2f p = corner + d * 3.0f, r = corner + d * (3.0f + reach);
+            // Over the desk a side running on shows as a step; over the
+            // other sheet's print, lines cross it anyway.
+            if (!frame.contains(p) || !frame.contains(r))
+                continue;
+            if (sideEvidence(p, r, Seen::Edge) >= kRunsOn)
+                return false;
+            ++ending;
+        }
+    }
+    // Without a rim the outline is a whole sheet by its edges alone.
+    return rims == 0 || ending > 0;
+}
+
+std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& merged) const
+{
+    // Thin dark lines on the paper, away from its outline: a rim runs long
+    // and straight, print only as far as a row of words.
+    cv::Mat interior, thin;
+    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::subtract(m_closed, m_grey, thin);
+    cv::threshold(thin, thin, kRimDip - 1, 255, cv::THRESH_BINARY);
+    thin &= interior;
+    // Print is dense, a rim alone: keep the thin places with few others
+    // around them (a line three pixels wide marks 15 of a 5x5 square).
+    cv::Mat crowd;
+    cv::boxFilter(thin, crowd, CV_16U, cv::Size(5, 5), cv::Point(-1, -1), false);
+    thin.setTo(cv::Scalar(0), crowd > kMaxCrowd * 255);
+    const double minLength = kMinRimPiece * std::min(region.cols, region.rows);
+    std::vector<cv::Vec4i> segments;
+    cv::HoughLinesP(thin, segments, 1, CV_PI / 180, static_cast<int>(minLength / 2), minLength, kRimGap);
+    // Along the merged outline's sides: two sheets on a desk lie roughly
+    // alike.
+    cv::Point2f sides[4];
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f d = merged.p[(i + 1) % 4] - merged.p[i];
+        sides[i] = d / static_cast<float>(std::max(1.0, cv::norm(d)));
+    }
+    const float alike = static_cast<float>(std::cos(kTurn * CV_PI / 180));
+    std::vector<std::pair<float, Line2>> lines;
+    for (const cv::Vec4i& s : segments) {
+        const cv::Point2f a(s[0], s[1]), b(s[2], s[3]);
+        const float length = static_cast<float>(cv::norm(b - a));
+        const cv::Point2f dir = (b - a) / length;
+        if (std::none_of(std::begin(sides), std::end(sides), [&](const cv::Point2f& d) { return std::abs(d.dot(dir)) >= alike; }))
+            continue;
+        lines.emplace_back(length, Line2{a, dir});
+    }
+    std::sort(lines.begin(), lines.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    // One line per place: pieces of one rim fall in line.
+    std::vector<Line2> out;
+    for (const auto& l : lines) {
+        const bool repeat = std::any_of(out.begin(), out.end(), [&](const Line2& k) {
+            const cv::Point2f n(-k.dir.y, k.dir.x);
+            return std::abs(k.dir.dot(l.second.dir)) > std::cos(3 * CV_PI / 180)
+                && std::abs((l.second.point - k.point).dot(n)) < 3;
+        });
+        if (!repeat)
+            out.push_back(l.second);
+        if (out.size() >= kMaxRims)
+            break;
+    }
+    return out;
+}
+
+std::vector<Line2> SheetOnSheet::outlinePieces(const std::vector<cv::Point>& contour, cv::Size size)
+{
+    // The region's outline simplified; its long straight pieces off the
+    // frame edge are the sheets' sides over the desk.
+    const double perimeter = cv::arcLength(contour, true);
+    std::vector<cv::Point> poly;
+    cv::approxPolyDP(contour, poly, kPieceEpsilon * perimeter, true);
+    std::vector<std::pair<double, Line2>> pieces;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const cv::Point2f a(poly[i]), b(poly[(i + 1) % poly.size()]);
+        const double length = cv::norm(b - a);
+        if (length < kMinPiece * perimeter || onOneBorder(a, b, size))
+            continue;
+        // The simplified outline's corners are coarse: the side is the line
+        // through the outline's own pixels along the piece.
+        const cv::Point2f d = (b - a) / static_cast<float>(length), n(-d.y, d.x);
+        std::vector<cv::Point2f> along;
+        for (const cv::Point& c : contour) {
+            const cv::Point2f v = cv::Point2f(c) - a;
+            const float t = v.dot(d);
+            if (t > 0.1f * length && t < 0.9f * length && std::abs(v.dot(n)) <= kPieceEpsilon * perimeter + 1)
+                along.emplace_back(c);
+        }
+        Line2 line{a, d};
+        if (along.size() >= 8) {
+            cv::Vec4f fit;
+            cv::fitLine(along, fit, cv::DIST_HUBER, 0, 0.01, 0.01);
+            line = Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])};
+        }
+        pieces.emplace_back(length, line);
+    }
+    std::sort(pieces.begin(), pieces.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    std::vector<Line2> out;
+    for (size_t i = 0; i < pieces.size() && out.size() < kMaxPieces; ++i)
+        out.push_back(pieces[i].second);
+    return out;
+}
+
+bool SheetOnSheet::deskAround(const cv::Mat& ring, Desk* desk) const
+{
+    std::vector<int> values[3];
+    for (int y = 0; y < ring.rows; y += 2) {
+        const uchar* r = ring.ptr<uchar>(y);
+        const cv::Vec3b* p = m_planes.ptr<cv::Vec3b>(y);
+        for (int x = 0; x < ring.cols; x += 2) {
+            if (r[x])
+                for (int c = 0; c < 3; ++c)
+                    values[c].push_back(p[x][c]);
+        }
+    }
+    if (values[0].size() < 32)
+        return false;
+    const auto median = [](std::vector<int>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    float spread = 0;
+    for (int c = 0; c < 3; ++c) {
+        const int m = median(values[c]);
+        desk->level[c] = static_cast<float>(m);
+        for (int& v : values[c])
+            v = std::abs(v - m);
+        spread = std::max(spread, static_cast<float>(median(values[c])));
+    }
+    desk->tolerance = std::max(kDeskTolerance, 3.0f * 1.4826f * spread);
+    return true;
+}
+
+float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre, const Desk& desk,
+                               const cv::Mat& region, float* deskOnly) const
+{
+    const float length = static_cast<float>(cv::norm(b - a));
+    if (length < 4)
+        return 0;
+    const cv::Point2f d = (b - a) / length;
+    cv::Point2f n(-d.y, d.x);
+    if (n.dot(a - centre) < 0)
+        n = -n;
+    int like = 0, bare = 0, total = 0;
+    for (float t = 0.1f * length; t <= 0.9f * length; t += 2.0f) {
+        const cv::Point2f p = a + d * t + n * kDeskReach;
+        const cv::Point q(cvRound(p.x), cvRound(p.y));
+        if (!inside(m_planes, q))
+            continue;
+        ++total;
+        // The other sheet, seen beyond its rim, is as good.
+        if (region.at<uchar>(q)) {
+            ++like;
+            continue;
+        }
+        const cv::Vec3b v = m_planes.at<cv::Vec3b>(q);
+        // ...and so is paper in the page's shade (but neither is desk).
+        if (v[0] >= kShadedPaper * m_bright && std::abs(v[1] - 128) <= kNeutral && std::abs(v[2] - 128) <= kNeutral) {
+            ++like;
+            continue;
+        }
+        bool near = true;
+        for (int c = 0; c < 3; ++c)
+            near = near && std::abs(v[c] - desk.level[c]) <= desk.tolerance;
+        like += near;
+        bare += near;
+    }
+    // Beyond the frame: nothing to tell.
+    *deskOnly = total ? static_cast<float>(bare) / total : 1.0f;
+    return total ? static_cast<float>(like) / total : 1.0f;
+}
+
+std::vector<std::pair<double, Quad>> SheetOnSheet::proposals(const std::vector<Line2>& pieces,
+                                                             const std::vector<Line2>& rims,
+                                                             const std::vector<cv::Point>& contour, double minArea) const
+{
+    // Sides from the outline and from the rims, two roughly parallel pairs
+    // at a time, each pair with a side over the desk (the page has two at
+    // least: the sheet under it is no larger). Largest first.
+    const cv::Size size = m_grey.size();
+    std::vector<Line2> sides = pieces;
+    sides.insert(sides.end(), rims.begin(), rims.end());
+    const auto angleOf = [](const Line2& a, const Line2& b) {
+        return std::acos(std::min(1.0f, std::abs(a.dir.dot(b.dir)))) * 180.0f / static_cast<float>(CV_PI);
+    };
+    const float shortSide = static_cast<float>(std::min(size.width, size.height));
+    std::vector<std::pair<size_t, size_t>> pairs;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        for (size_t j = i + 1; j < sides.size(); ++j) {
+            const cv::Point2f n(-sides[i].dir.y, sides[i].dir.x);
+            if (angleOf(sides[i], sides[j]) <= kParallel
+                && std::abs((sides[j].point - sides[i].point).dot(n)) >= kMinSpan * shortSide)
+                pairs.emplace_back(i, j);
+        }
+    // Within the paper: the region's hull (the search's outline may cut a
+    // corner of it).
+    std::vector<cv::Point> hullPoints;
+    cv::convexHull(contour, hullPoints);
+    std::vector<std::pair<double, Quad>> outlines;
+    for (size_t p = 0; p < pairs.size(); ++p)
+        for (size_t q = p + 1; q < pairs.size(); ++q) {
+            if (angleOf(sides[pairs[p].first], sides[pairs[q].first]) < kAcross)
+                continue;
+            const Line2 four[4] = {sides[pairs[p].first], sides[pairs[q].first], sides[pairs[p].second],
+                                   sides[pairs[q].second]};
+            Quad c;
+            if (!quad_geometry::fromSides(four, &c))
+                continue;
+            const double area = std::abs(quad_geometry::signedArea(c));
+            const bool within = std::all_of(std::begin(c.p), std::end(c.p), [&](const cv::Point2f& x) {
+                return cv::pointPolygonTest(hullPoints, x, true) >= -kOutside;
+            });
+            if (area >= minArea && within)
+                outlines.emplace_back(area, c);
+        }
+    std::sort(outlines.begin(), outlines.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    return outlines;
+}
+
+bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const
+{
+    const cv::Size size = m_grey.size();
+    float weakest = 1, sum = 0;
+    bool rim[4] = {false, false, false, false};
+    const cv::Point2f centre = (c.p[0] + c.p[1] + c.p[2] + c.p[3]) * 0.25f;
+    for (int i = 0; i < 4 && weakest >= kSideSupport; ++i) {
+        const cv::Point2f a = c.p[i], b = c.p[(i + 1) % 4];
+        if (onOneBorder(a, b, size)) {
+            sum += 1;
+            continue;
+        }
+        // Across the paper only a rim is a side: a picture's border or a
+        // shadow's edge steps too.
+        const cv::Point2f mid = (a + b) * 0.5f;
+        const cv::Point m(cvRound(mid.x), cvRound(mid.y));
+        const bool across = inside(interior, m) && interior.at<uchar>(m);
+        float s = sideEvidence(a, b, across ? Seen::Rim : Seen::EdgeOrRim);
+        // Beyond a side lies the desk or paper (the other sheet, or it in
+        // the page's shade), not a picture printed at the page's edge; with
+        // mostly paper beyond, the side is a rim.
+        float bare = 0;
+        if (deskBeyond(a, b, centre, desk, region, &bare) < kDeskBeyond)
+            s = 0;
+        rim[i] = across || bare < kDeskBeyond;
+        weakest = std::min(weakest, s);
+        sum += s;
+    }
+    return weakest >= kSideSupport && sum / 4 >= kMeanSupport && endsAtCorners(c, rim);
+}
+
+bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
+{
+    const cv::Size size = m_grey.size();
+    // The search's outline may hold only part of the two sheets (one cut
+    // at a row of print): the paper is looked for a little beyond it.
+    const cv::Point2f middle = (merged.p[0] + merged.p[1] + merged.p[2] + merged.p[3]) * 0.25f;
+    std::vector<cv::Point> outline;
+    for (const cv::Point2f& p : merged.p) {
+        const cv::Point2f q = middle + (p - middle) * kBeyondMerged;
+        outline.emplace_back(cvRound(q.x), cvRound(q.y));
+    }
+    cv::Mat within(size, CV_8U, cv::Scalar(0));
+    cv::fillConvexPoly(within, outline, cv::Scalar(255));
+    cv::polylines(within, std::vector<std::vector<cv::Point>>{outline}, true, cv::Scalar(255), 7);
+    cv::Mat region;
+    cv::threshold(m_closed, region, kPaperShare * m_bright, 255, cv::THRESH_BINARY);
+    region &= within;
+    const std::vector<cv::Point> contour = largestOutline(region);
+    const double mergedArea = std::abs(quad_geometry::signedArea(merged));
+    if (contour.size() < 16 || cv::contourArea(contour) < kMinFill * mergedArea)
+        return false;
+    const double regionArea = cv::contourArea(contour);
+    region.setTo(cv::Scalar(0));
+    cv::drawContours(region, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255), cv::FILLED);
+
+    // The desk: what lies just around where the paper was looked for, its
+    // typical planes and how much they vary.
+    cv::Mat ring;
+    cv::dilate(within, ring, cv::Mat(), cv::Point(-1, -1), kDeskRing);
+    ring &= ~within;
+    Desk desk;
+    if (!deskAround(ring, &desk))
+        return false;
+
+    // Two sheets overlapping: the region turns in where their edges meet.
+    std::vector<int> hull;
+    std::vector<cv::Vec4i> defects;
+    cv::convexHull(contour, hull, false, false);
+    try {
+        cv::convexityDefects(contour, hull, defects);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    if (std::none_of(defects.begin(), defects.end(), [](const cv::Vec4i& d) { return d[3] / 256.0f >= kMinDepth; }))
+        return false;
+    cv::Mat interior;
+    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), kInterior);
+    const std::vector<Line2> rims = rimLines(region, merged);
+    if (rims.empty())
+        return false;
+
+    // The largest whole outline is the page.
+    const std::vector<std::pair<double, Quad>> outlines
+        = proposals(outlinePieces(contour, size), rims, contour, kMinPart * mergedArea);
+    double bestArea = 0;
+    Quad best;
+    for (const auto& [area, c] : outlines) {
+        if (whole(c, region, interior, desk)) {
+            bestArea = area;
+            best = c;
+            break;
+        }
+    }
+    // The largest whole outline is about the region itself: one sheet, the
+    // pick stands.
+    if (bestArea <= 0 || bestArea > (1 - kMinUnder) * regionArea)
+        return false;
+    *out = best;
+    return true;
+}

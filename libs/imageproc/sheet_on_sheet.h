@@ -1,0 +1,66 @@
+#ifndef TAVIK_IMAGEPROC_SHEET_ON_SHEET_H
+#define TAVIK_IMAGEPROC_SHEET_ON_SHEET_H
+
+#include "quad.h"
+
+#include <opencv2/core.hpp>
+
+#include <utility>
+#include <vector>
+
+// A page lying partly over a second sheet merges with it into one bright
+// region, and the search outlines both. The page's side across the other
+// sheet shows only as its rim: a thin dark line over the paper, from desk to
+// desk, near where the region's outline turns in (the two sheets' edges
+// meeting). Cut along it, the region falls into the page and what shows of
+// the sheet under it; the larger whole part is the page. Works on the
+// search's reduced picture. Runs on the caller's thread; borrows the planes
+// for its life.
+class SheetOnSheet {
+public:
+    // `closedGrey`: brightness with thin print closed away; `grey`: as
+    // taken (the rim is thin print too); `planes`: the smoothed planes the
+    // sides are judged on (see EdgeSampler); `bright`: the level of the
+    // brightest things in the picture.
+    SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright);
+
+    // The upper sheet within `merged` (an outline around two sheets);
+    // false unless rims cut it out of the region and every one of its sides
+    // shows, as an edge on the desk or as a rim.
+    bool topSheet(const Quad& merged, Quad* out) const;
+
+private:
+    // What shows a side: a step in the planes or a thin dark line; a thin
+    // dark line alone (a rim on paper); a step right on the line alone.
+    enum class Seen { EdgeOrRim, Rim, Edge };
+
+    // Share of the samples along a b that show a side, the line taken as
+    // it is or a pixel either way.
+    float sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen = Seen::EdgeOrRim) const;
+
+    struct Desk {
+        float level[3] = {0, 0, 0};  // typical planes
+        float tolerance = 0;         // how far a plane may stray
+    };
+
+    bool deskAround(const cv::Mat& ring, Desk* desk) const;
+    // Share of the places just beyond a b (away from `centre`) that are desk
+    // or paper; in `deskOnly`, that are desk.
+    float deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre, const Desk& desk, const cv::Mat& region,
+                     float* deskOnly) const;
+    std::vector<Line2> rimLines(const cv::Mat& region, const Quad& merged) const;
+    std::vector<std::pair<double, Quad>> proposals(const std::vector<Line2>& pieces, const std::vector<Line2>& rims,
+                                                   const std::vector<cv::Point>& contour, double minArea) const;
+    bool whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const;
+    static std::vector<Line2> outlinePieces(const std::vector<cv::Point>& contour, cv::Size size);
+    bool endsAtCorners(const Quad& q, const bool rim[4]) const;
+    bool ridgeAt(cv::Point2f p, cv::Point2f n) const;
+    bool stepAt(cv::Point2f p, cv::Point2f n) const;
+
+    const cv::Mat& m_closed;
+    const cv::Mat& m_grey;
+    const cv::Mat& m_planes;
+    float m_bright;
+};
+
+#endif
