@@ -14,11 +14,13 @@ constexpr double kPaperShare = 0.8;
 // Two sheets overlapping: the region turns in this deep (work pixels).
 constexpr float kMinDepth = 2.0f;
 // A rim: a line this much darker than the paper either side of it (grey
-// levels), in straight pieces of this share of the short side at least,
-// gaps of up to kRimGap pixels; the longest kMaxRims.
+// levels), in straight pieces of this share of the short side at least;
+// the longest kMaxRims.
 constexpr int kRimDip = 8;
 constexpr float kMinRimPiece = 0.08f;
-constexpr int kRimGap = 2;
+// A line found at half size is fitted again to the thin places within
+// this many pixels of it.
+constexpr float kRefit = 2.5f;
 constexpr size_t kMaxRims = 12;
 // ...kept where no more than this many thin places lie in the 5x5 square
 // around one.
@@ -247,11 +249,15 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     cv::Mat crowd;
     cv::boxFilter(thin, crowd, CV_16U, cv::Size(5, 5), cv::Point(-1, -1), false);
     thin.setTo(cv::Scalar(0), crowd > kMaxCrowd * 255);
+    // Lines are looked for at half size (a quarter of the places to vote
+    // from), along the merged outline's sides only (two sheets on a desk lie
+    // roughly alike), the longest first.
+    cv::Mat half;
+    cv::resize(thin, half, cv::Size(thin.cols / 2, thin.rows / 2), 0, 0, cv::INTER_AREA);
+    cv::threshold(half, half, 0, 255, cv::THRESH_BINARY);
     const double minLength = kMinRimPiece * std::min(region.cols, region.rows);
     std::vector<cv::Vec4i> segments;
-    cv::HoughLinesP(thin, segments, 1, CV_PI / 180, static_cast<int>(minLength / 2), minLength, kRimGap);
-    // Along the merged outline's sides: two sheets on a desk lie roughly
-    // alike.
+    cv::HoughLinesP(half, segments, 1, CV_PI / 180, static_cast<int>(minLength / 4), minLength / 2, 1);
     cv::Point2f sides[4];
     for (int i = 0; i < 4; ++i) {
         const cv::Point2f d = merged.p[(i + 1) % 4] - merged.p[i];
@@ -259,25 +265,39 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     }
     const float alike = static_cast<float>(std::cos(kTurn * CV_PI / 180));
     std::vector<std::pair<float, Line2>> lines;
-    for (const cv::Vec4i& s : segments) {
-        const cv::Point2f a(s[0], s[1]), b(s[2], s[3]);
+    for (const cv::Vec4i& h : segments) {
+        const cv::Point2f a(2.0f * h[0] + 0.5f, 2.0f * h[1] + 0.5f), b(2.0f * h[2] + 0.5f, 2.0f * h[3] + 0.5f);
         const float length = static_cast<float>(cv::norm(b - a));
         const cv::Point2f dir = (b - a) / length;
-        if (std::none_of(std::begin(sides), std::end(sides), [&](const cv::Point2f& d) { return std::abs(d.dot(dir)) >= alike; }))
-            continue;
-        lines.emplace_back(length, Line2{a, dir});
+        if (std::any_of(std::begin(sides), std::end(sides), [&](const cv::Point2f& d) { return std::abs(d.dot(dir)) >= alike; }))
+            lines.emplace_back(length, Line2{a, dir});
     }
     std::sort(lines.begin(), lines.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
-    // One line per place: pieces of one rim fall in line.
+    // One line per place: pieces of one rim fall in line. Each is fitted
+    // again to the thin places within kRefit of it at full size.
+    std::vector<cv::Point> points;
+    cv::findNonZero(thin, points);
     std::vector<Line2> out;
-    for (const auto& l : lines) {
+    for (const auto& [length, l] : lines) {
+        const cv::Point2f n(-l.dir.y, l.dir.x);
         const bool repeat = std::any_of(out.begin(), out.end(), [&](const Line2& k) {
-            const cv::Point2f n(-k.dir.y, k.dir.x);
-            return std::abs(k.dir.dot(l.second.dir)) > std::cos(3 * CV_PI / 180)
-                && std::abs((l.second.point - k.point).dot(n)) < 3;
+            const cv::Point2f kn(-k.dir.y, k.dir.x);
+            return std::abs(k.dir.dot(l.dir)) > std::cos(3 * CV_PI / 180) && std::abs((l.point - k.point).dot(kn)) < 3;
         });
-        if (!repeat)
-            out.push_back(l.second);
+        if (repeat)
+            continue;
+        std::vector<cv::Point2f> along;
+        for (const cv::Point& p : points) {
+            const cv::Point2f v = cv::Point2f(p) - l.point;
+            const float t = v.dot(l.dir);
+            if (t >= -1 && t <= length + 1 && std::abs(v.dot(n)) <= kRefit)
+                along.emplace_back(p);
+        }
+        if (along.size() < 8)
+            continue;
+        cv::Vec4f fit;
+        cv::fitLine(along, fit, cv::DIST_L2, 0, 0.01, 0.01);
+        out.push_back(Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])});
         if (out.size() >= kMaxRims)
             break;
     }
@@ -310,7 +330,7 @@ std::vector<Line2> SheetOnSheet::outlinePieces(const std::vector<cv::Point>& con
         Line2 line{a, d};
         if (along.size() >= 8) {
             cv::Vec4f fit;
-            cv::fitLine(along, fit, cv::DIST_HUBER, 0, 0.01, 0.01);
+            cv::fitLine(along, fit, cv::DIST_L2, 0, 0.01, 0.01);
             line = Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])};
         }
         pieces.emplace_back(length, line);
