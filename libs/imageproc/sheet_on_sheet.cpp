@@ -15,16 +15,15 @@ constexpr double kPaperShare = 0.8;
 constexpr float kMinDepth = 2.0f;
 // A rim: a line this much darker than the paper either side of it (grey
 // levels), in straight pieces of this share of the short side at least;
-// the longest kMaxRims.
+// the longest kMaxRims. Its thin places are kept where no more than
+// kMaxCrowd lie in the 5x5 square around one (print is dense).
 constexpr int kRimDip = 8;
 constexpr float kMinRimPiece = 0.08f;
+constexpr size_t kMaxRims = 12;
+constexpr int kMaxCrowd = 16;
 // A line found at half size is fitted again to the thin places within
 // this many pixels of it.
 constexpr float kRefit = 2.5f;
-constexpr size_t kMaxRims = 12;
-// ...kept where no more than this many thin places lie in the 5x5 square
-// around one.
-constexpr int kMaxCrowd = 16;
 // Rims are looked for within this many degrees of the merged outline's
 // sides: two sheets on a desk lie roughly alike.
 constexpr double kTurn = 8;
