@@ -277,7 +277,9 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     std::vector<cv::Point> points;
     cv::findNonZero(thin, points);
     std::vector<Line2> out;
-    for (const auto& [length, l] : lines) {
+    for (const auto& entry : lines) {
+        const float length = entry.first;
+        const Line2& l = entry.second;
         const cv::Point2f n(-l.dir.y, l.dir.x);
         const bool repeat = std::any_of(out.begin(), out.end(), [&](const Line2& k) {
             const cv::Point2f kn(-k.dir.y, k.dir.x);
