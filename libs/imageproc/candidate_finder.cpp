@@ -165,7 +165,6 @@ constexpr double kMaxCoverGrowth = 1.1;
 // Straight pieces of a region's outline that may be a sheet's sides: the
 // outline simplified to this share of its length, pieces of at least
 // kMinPiece of it, the kMaxPieces longest.
-constexpr double kSideEpsilon = 0.008;
 constexpr double kMinPiece = 0.03;
 constexpr size_t kMaxPieces = 10;
 // A side of a sheet lying across a book or a folder is no piece of the
@@ -382,21 +381,14 @@ void CandidateFinder::addFromMask(const cv::Mat& mask, std::vector<Quad>* out) c
     addFromContours(contours, out);
 }
 
-void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const
+std::vector<std::pair<double, Line2>> CandidateFinder::straightPieces(const std::vector<cv::Point>& contour, cv::Size size)
 {
-    // A sheet lying partly over another (or over a folder) merges with it
-    // into one region that is no quadrilateral; but each of the sheet's
-    // sides shows, at least in part, as a straight piece of the region's
-    // outline. Pieces two by two roughly parallel make its proposals.
-    if (contour.size() < 8 || cv::contourArea(contour) < m_minArea)
-        return;
     const double perimeter = cv::arcLength(contour, true);
     std::vector<cv::Point> poly;
     cv::approxPolyDP(contour, poly, kSideEpsilon * perimeter, true);
-    if (poly.size() <= 4)
-        return;
-    const cv::Size size = m_planes.size();
     std::vector<std::pair<double, Line2>> pieces;
+    if (poly.size() <= 4)
+        return pieces;
     for (size_t i = 0; i < poly.size(); ++i) {
         const cv::Point a = poly[i], b = poly[(i + 1) % poly.size()];
         const double length = cv::norm(b - a);
@@ -408,6 +400,21 @@ void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::v
     std::sort(pieces.begin(), pieces.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
     if (pieces.size() > kMaxPieces)
         pieces.resize(kMaxPieces);
+    return pieces;
+}
+
+void CandidateFinder::addFromSides(const std::vector<cv::Point>& contour, std::vector<Quad>* out) const
+{
+    // A sheet lying partly over another (or over a folder) merges with it
+    // into one region that is no quadrilateral; but each of the sheet's
+    // sides shows, at least in part, as a straight piece of the region's
+    // outline. Pieces two by two roughly parallel make its proposals.
+    if (contour.size() < 8 || cv::contourArea(contour) < m_minArea)
+        return;
+    const cv::Size size = m_planes.size();
+    const std::vector<std::pair<double, Line2>> pieces = straightPieces(contour, size);
+    if (pieces.empty())
+        return;
     const auto angleOf = [](const Line2& a, const Line2& b) {
         const float c = std::abs(a.dir.dot(b.dir));
         return std::acos(std::min(1.0f, c)) * 180.0f / static_cast<float>(CV_PI);

@@ -5,6 +5,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <utility>
 #include <vector>
 
 // Proposes page outlines in a small picture from two sources: the contours
@@ -39,6 +40,14 @@ public:
     // on the picture border are dropped, near-collinear ones merged; with
     // three real sides the border supplies the fourth.
     static bool quadFromPolygon(const std::vector<cv::Point>& polygon, cv::Size size, Quad* out);
+
+    // The long straight pieces of a region's outline off the frame edge,
+    // the longest first (at most ten), with their lengths: where a sheet's
+    // sides show on an outline merged with what it lies on. None when the
+    // outline is a quadrilateral already.
+    static std::vector<std::pair<double, Line2>> straightPieces(const std::vector<cv::Point>& contour, cv::Size size);
+    // The outline is simplified to this share of its length first.
+    static constexpr double kSideEpsilon = 0.008;
 
     // The outline around two outlines that share a side (two tones of one
     // sheet); false unless their hull is close to a quadrilateral.

@@ -36,11 +36,6 @@ constexpr int kMinRun = 4;
 // The paper fills this share of the merged outline at least: two sheets,
 // not a sheet with a coloured band or picture.
 constexpr double kMinFill = 0.8;
-// The outline's straight pieces: simplified to this share of its length,
-// pieces of at least kMinPiece of it, the kMaxPieces longest.
-constexpr double kPieceEpsilon = 0.008;
-constexpr double kMinPiece = 0.03;
-constexpr size_t kMaxPieces = 10;
 // Sides of one outline: opposite ones within kParallel degrees and
 // kMinSpan of the short side apart, neighbours at least kAcross degrees.
 constexpr float kParallel = 20.0f;
@@ -307,39 +302,29 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
 
 std::vector<Line2> SheetOnSheet::outlinePieces(const std::vector<cv::Point>& contour, cv::Size size)
 {
-    // The region's outline simplified; its long straight pieces off the
-    // frame edge are the sheets' sides over the desk.
-    const double perimeter = cv::arcLength(contour, true);
-    std::vector<cv::Point> poly;
-    cv::approxPolyDP(contour, poly, kPieceEpsilon * perimeter, true);
-    std::vector<std::pair<double, Line2>> pieces;
-    for (size_t i = 0; i < poly.size(); ++i) {
-        const cv::Point2f a(poly[i]), b(poly[(i + 1) % poly.size()]);
-        const double length = cv::norm(b - a);
-        if (length < kMinPiece * perimeter || onOneBorder(a, b, size))
-            continue;
-        // The simplified outline's corners are coarse: the side is the line
-        // through the outline's own pixels along the piece.
-        const cv::Point2f d = (b - a) / static_cast<float>(length), n(-d.y, d.x);
+    // The region's long straight pieces are the sheets' sides over the desk.
+    // The simplified outline's corners are coarse: each side is the line
+    // through the outline's own pixels along its piece.
+    const double band = CandidateFinder::kSideEpsilon * cv::arcLength(contour, true) + 1;
+    std::vector<Line2> out;
+    for (const auto& [length, piece] : CandidateFinder::straightPieces(contour, size)) {
+        const cv::Point2f a = piece.point, d = piece.dir, n(-d.y, d.x);
+        const float reach = static_cast<float>(length);
         std::vector<cv::Point2f> along;
         for (const cv::Point& c : contour) {
             const cv::Point2f v = cv::Point2f(c) - a;
             const float t = v.dot(d);
-            if (t > 0.1f * length && t < 0.9f * length && std::abs(v.dot(n)) <= kPieceEpsilon * perimeter + 1)
+            if (t > 0.1f * reach && t < 0.9f * reach && std::abs(v.dot(n)) <= band)
                 along.emplace_back(c);
         }
-        Line2 line{a, d};
+        Line2 line = piece;
         if (along.size() >= 8) {
             cv::Vec4f fit;
             cv::fitLine(along, fit, cv::DIST_L2, 0, 0.01, 0.01);
             line = Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])};
         }
-        pieces.emplace_back(length, line);
+        out.push_back(line);
     }
-    std::sort(pieces.begin(), pieces.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
-    std::vector<Line2> out;
-    for (size_t i = 0; i < pieces.size() && out.size() < kMaxPieces; ++i)
-        out.push_back(pieces[i].second);
     return out;
 }
 
@@ -509,9 +494,9 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     region &= within;
     const std::vector<cv::Point> contour = largestOutline(region);
     const double mergedArea = std::abs(quad_geometry::signedArea(merged));
-    if (contour.size() < 16 || cv::contourArea(contour) < kMinFill * mergedArea)
+    const double regionArea = contour.size() < 16 ? 0 : cv::contourArea(contour);
+    if (regionArea < kMinFill * mergedArea)
         return false;
-    const double regionArea = cv::contourArea(contour);
     region.setTo(cv::Scalar(0));
     cv::drawContours(region, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255), cv::FILLED);
 
