@@ -10,8 +10,8 @@
 
 namespace DesktopOpener {
 
-// Starts "xdg-open" with path as its only argument, without a shell and
-// without waiting for it, so any path (blanks, quotes, ";", "$( )", line
+// Starts "xdg-open" (found on PATH) with path as its only argument, without
+// a shell and without waiting for it, so any path (blanks, quotes, ";", "$( )", line
 // breaks, Chinese, any length) opens exactly that file or folder.
 // Returns false, with one debug line, when xdg-open cannot be started.
 bool open(const QString& path);
