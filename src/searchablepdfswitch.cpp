@@ -9,10 +9,6 @@
 #include <QMetaObject>
 #include <QProgressDialog>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 namespace {
 
 QString caption(const char* text)
@@ -20,26 +16,7 @@ QString caption(const char* text)
     return QCoreApplication::translate("Dialog", text);
 }
 
-std::mutex checksLock;                // guards every Check and checksRunning
-std::condition_variable checkEnded;
-int checksRunning = 0;
-
-void waitForChecks()
-{
-    std::unique_lock<std::mutex> guard(checksLock);
-    checkEnded.wait(guard, [] { return checksRunning == 0; });
-}
-
 } // namespace
-
-// The availability check's thread is detached, so a window that lives to the
-// process's end leaves no thread behind unjoined. stop() waits for it, and so
-// does the application's end: the engine must not be loading while the
-// process tears its libraries down.
-struct SearchablePdfSwitch::Check {
-    SearchablePdfSwitch* owner;       // null once the switch stops listening
-    bool done = false;
-};
 
 SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     : QObject(parent)
@@ -50,25 +27,13 @@ SearchablePdfSwitch::SearchablePdfSwitch(QFormLayout* form, QObject* parent)
     form->addRow(m_box);
     // Loading the engine and its languages takes a fraction of a second:
     // not on the GUI thread, and not ahead of the window's first frames.
-    // A plain thread: Qt keeps no data of its own for it, nothing to outlive it.
-    m_check = std::make_shared<Check>();
-    m_check->owner = this;
-    static const bool waitedForAtExit = (qAddPostRoutine(waitForChecks), true);
-    Q_UNUSED(waitedForAtExit);
-    {
-        const std::lock_guard<std::mutex> guard(checksLock);
-        ++checksRunning;
-    }
-    std::thread([check = m_check] {
+    // A plain thread, joined by stop(): one merely flagged as done would still
+    // be running its thread-local destructors while the process exits.
+    m_check = std::thread([this] {
         SearchablePdfJob::lowerThisThreadsPriority();
         const QString missing = TextRecognition::missingPackages();
-        const std::lock_guard<std::mutex> guard(checksLock);
-        if (check->owner)
-            QMetaObject::invokeMethod(check->owner, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
-        check->done = true;
-        --checksRunning;
-        checkEnded.notify_all();
-    }).detach();
+        QMetaObject::invokeMethod(this, "onAvailability", Qt::QueuedConnection, Q_ARG(QString, missing));
+    });
 }
 
 SearchablePdfSwitch::~SearchablePdfSwitch()
@@ -165,12 +130,10 @@ void SearchablePdfSwitch::endJob()
 
 void SearchablePdfSwitch::stop()
 {
-    {
-        // The check is not left running into the process's exit.
-        std::unique_lock<std::mutex> guard(checksLock);
-        m_check->owner = nullptr;
-        checkEnded.wait(guard, [this] { return m_check->done; });
-    }
+    // The check is not left running into the process's exit; what it posts
+    // after this goes with the switch.
+    if (m_check.joinable())
+        m_check.join();
     if (m_job) {
         m_job->cancel();
         m_cancelled = true;

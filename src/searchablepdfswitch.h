@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <memory>
+#include <thread>
 
 class QCheckBox;
 class QFormLayout;
@@ -66,8 +66,7 @@ private:
     QPointer<QProgressDialog> m_dialog;   // Qt child of the form's widget while a job runs
     SearchablePdfJob* m_job = nullptr;    // owned; deleted when its thread has ended
     bool m_cancelled = false;             // the running job was cancelled: its end is silent
-    struct Check;
-    std::shared_ptr<Check> m_check;       // shared with the availability check's detached thread
+    std::thread m_check;                  // the availability check; posts its answer to this
 };
 
 #endif // TAVIK_SEARCHABLEPDFSWITCH_H

@@ -27,8 +27,8 @@ struct Library {
     bool checked = false;
 };
 
-// What the module knows, made once and never destroyed: a check may still
-// run on its own thread while the process exits.
+// What the module knows, made once and never destroyed, so that no thread
+// using it depends on the order of static destruction.
 struct State {
     QMutex lock;            // guards the rest; the library, once loaded, stays
     Library library;

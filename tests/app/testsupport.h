@@ -5,11 +5,13 @@
 #include "camera_testing.h"
 #include "camerawidget.h"
 #include "framepipeline.h"
+#include "searchablepdfswitch.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMutex>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <thread>
@@ -47,6 +49,18 @@ inline void feed(const QByteArray& frame, bool throughCallback = false)
     auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(frame.constData()));
     const auto len = static_cast<unsigned long>(frame.size());
     std::thread([=] { throughCallback ? viewCallck(bytes, len) : setRgbData(bytes, len); }).join();
+}
+
+// Ends what the panel runs on other threads (capture, the recognition
+// check, Qt's pool) before the process's statics go: a test's panel is never
+// destroyed, since that ends the process, and a thread still ending while the
+// process exits can break the leak check.
+inline void windDown(QObject* panel)
+{
+    QMetaObject::invokeMethod(panel, "closeVieo", Q_ARG(bool, false));
+    if (auto* pdf = panel->findChild<SearchablePdfSwitch*>())
+        pdf->stop();
+    QThreadPool::globalInstance()->waitForDone();
 }
 
 // Runs the GUI's part for every queued frame.

@@ -138,7 +138,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        QMetaObject::invokeMethod(m_panel, "closeVieo", Q_ARG(bool, false));
+        windDown(m_panel);
     }
 };
 

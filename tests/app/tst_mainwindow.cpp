@@ -425,8 +425,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        // Stop the capture thread before the process's statics go.
-        QMetaObject::invokeMethod(m_panel, "closeVieo", Q_ARG(bool, false));
+        windDown(m_panel);
     }
 };
 

@@ -276,7 +276,7 @@ private slots:
     void cleanupTestCase()
     {
         if (m_panel)
-            QMetaObject::invokeMethod(m_panel, "closeVieo", Q_ARG(bool, false));
+            windDown(m_panel);
     }
 };
 

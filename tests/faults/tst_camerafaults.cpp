@@ -178,8 +178,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        // Stop the capture thread before the process's statics go.
-        QMetaObject::invokeMethod(child<QWidget>("Dialog"), "closeVieo", Q_ARG(bool, false));
+        windDown(child<QWidget>("Dialog"));
     }
 };
 

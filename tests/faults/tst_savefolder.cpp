@@ -302,7 +302,7 @@ private slots:
     void cleanupTestCase()
     {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QMetaObject::invokeMethod(m_panel, "closeVieo", Q_ARG(bool, false));
+        windDown(m_panel);
     }
 };
 
