@@ -39,6 +39,15 @@ constexpr float kOtherSheetScore = 0.8f;
 // a side.
 constexpr float kLabelHolder = 8.0f;
 constexpr float kHolderSupport = 0.6f;
+// A label the frame cuts shows only part of itself, and its outline is
+// guessed past the frame: a paper outline cut so, inside one this many
+// times larger that is not paper, is a label too.
+constexpr float kCutLabelHolder = 3.0f;
+// Where the folder's own outline was not found (the frame cuts it too), a
+// small paper outline along the frame edge with colour all around it is a
+// label: its rim (this much wider than it) is plainly a saturated thing.
+constexpr float kCutLabelMaxArea = 0.1f;
+constexpr float kCutLabelRim = 1.4f;
 
 // Whether a side runs along the frame edge, where the frame cut something
 // larger.
@@ -53,12 +62,36 @@ bool alongFrameEdge(const Quad& q, cv::Size size)
     return false;
 }
 
+// Whether the frame cuts the outline: a side along its edge, or a corner
+// past it.
+bool cutByFrame(const Quad& q, cv::Size size)
+{
+    const float m = 2.0f;
+    for (const cv::Point2f& p : q.p) {
+        if (p.x < -m || p.y < -m || p.x > size.width - 1 + m || p.y > size.height - 1 + m)
+            return true;
+    }
+    return alongFrameEdge(q, size);
+}
+
 // Whether two outlines share (nearly) nothing.
 bool apartFrom(const Quad& a, const Quad& b)
 {
     std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
     const double shared = cv::intersectConvexConvex(pa, pb, common, true);
     return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
+}
+
+// q grown about its centre by factor.
+Quad grownBy(const Quad& q, float factor)
+{
+    cv::Point2f c(0, 0);
+    for (const cv::Point2f& p : q.p)
+        c += p * 0.25f;
+    Quad out = q;
+    for (cv::Point2f& p : out.p)
+        p = c + (p - c) * factor;
+    return out;
 }
 
 bool notPaper(const PaperJudge::Verdict& v)
@@ -111,8 +144,15 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 // outline that is not.
 bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
 {
+    if (area < kCutLabelMaxArea && alongFrameEdge(q, m_size)) {
+        const Quad rim = grownBy(q, kCutLabelRim);
+        const PaperJudge::Verdict v = m_paper.judge(rim, &q);
+        if (v.blank < kFewBlank && v.saturation >= kSaturated)
+            return true;
+    }
+    const float holder = cutByFrame(q, m_size) ? kCutLabelHolder : kLabelHolder;
     for (const auto& j : judged) {
-        if (j.second.support >= kHolderSupport && j.second.area > kLabelHolder * area && quad_geometry::encloses(j.first, q)
+        if (j.second.support >= kHolderSupport && j.second.area > holder * area && quad_geometry::encloses(j.first, q)
             && !rimIsPaper(j.first, q))
             return true;
     }
