@@ -11,7 +11,7 @@ class LifecycleTest : public QObject
     {
         app.setWorkingDirectory(dir);
         app.start(program, QStringList());
-        QVERIFY(app.waitForFinished(20000));
+        QVERIFY(app.waitForFinished(60000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     }
 

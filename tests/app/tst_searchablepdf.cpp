@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(progress->labelText().left(6), QStringLiteral("正在识别文字"));
         progress->findChild<QPushButton*>()->click(); // "取消"
         auto* panelSwitch = m_panel->findChild<SearchablePdfSwitch*>();
-        QVERIFY(QTest::qWaitFor([&] { return !panelSwitch->busy(); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return !panelSwitch->busy(); }, 60000));
         QTest::qWait(200);
         QCOMPARE(entriesOf(m_dir.path()), before);
         QCOMPARE(m_strip->Count(), entries);
