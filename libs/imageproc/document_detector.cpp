@@ -262,7 +262,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
     }
     const PaperJudge paper(closedGrey, grey, sat);
-    const PageReferee referee(paper, planes.size(), quick);
+    const PageReferee referee(paper, planes, quick);
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)

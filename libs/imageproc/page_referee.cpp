@@ -48,6 +48,12 @@ constexpr float kCutLabelHolder = 3.0f;
 // label: its rim (this much wider than it) is plainly a saturated thing.
 constexpr float kCutLabelMaxArea = 0.1f;
 constexpr float kCutLabelRim = 1.4f;
+// A smaller one wholly in the picture is a label when the colour around it
+// is another than the desk's (the colour most of the frame's border
+// shows): a folder or a box, not a coloured desk. Colour distance in the
+// two colour planes' units.
+constexpr float kLabelMaxArea = 0.05f;
+constexpr float kOtherColour = 12.0f;
 
 // Whether a side runs along the frame edge, where the frame cut something
 // larger.
@@ -101,9 +107,80 @@ bool notPaper(const PaperJudge::Verdict& v)
 
 } // namespace
 
-PageReferee::PageReferee(const PaperJudge& paper, cv::Size size, bool quick)
-    : m_paper(paper), m_size(size), m_quick(quick)
+PageReferee::PageReferee(const PaperJudge& paper, const cv::Mat& planes, bool quick)
+    : m_paper(paper), m_planes(planes), m_size(planes.size()), m_quick(quick)
 {
+}
+
+// The median colour of the frame's border.
+cv::Vec2f PageReferee::deskColour() const
+{
+    if (m_deskKnown)
+        return m_desk;
+    std::vector<unsigned char> a, b;
+    const int w = m_planes.cols, h = m_planes.rows, band = std::max(2, std::min(w, h) / 25);
+    const auto take = [&](int x, int y) {
+        const cv::Vec3b& p = m_planes.at<cv::Vec3b>(y, x);
+        a.push_back(p[1]);
+        b.push_back(p[2]);
+    };
+    for (int y = 0; y < h; y += 2) {
+        const bool across = y < band || y >= h - band;
+        for (int x = 0; x < w; x += 2) {
+            if (across || x < band || x >= w - band)
+                take(x, y);
+        }
+    }
+    const auto median = [](std::vector<unsigned char>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return static_cast<float>(v[v.size() / 2]);
+    };
+    m_desk = a.empty() ? cv::Vec2f(128, 128) : cv::Vec2f(median(a), median(b));
+    m_deskKnown = true;
+    return m_desk;
+}
+
+// Whether the rim around q is plainly a coloured thing, and not of the
+// desk's colour.
+bool PageReferee::onColourOfItsOwn(const Quad& q) const
+{
+    const Quad rim = grownBy(q, kCutLabelRim);
+    const PaperJudge::Verdict v = m_paper.judge(rim, &q);
+    if (v.blank >= kFewBlank || v.saturation < kSaturated)
+        return false;
+    std::vector<cv::Point> outer, inner;
+    for (int i = 0; i < 4; ++i) {
+        outer.emplace_back(cvRound(rim.p[i].x), cvRound(rim.p[i].y));
+        inner.emplace_back(cvRound(q.p[i].x), cvRound(q.p[i].y));
+    }
+    // Only the rim's box is looked at.
+    const cv::Rect box = cv::boundingRect(outer) & cv::Rect(cv::Point(0, 0), m_size);
+    if (box.empty())
+        return false;
+    for (cv::Point& p : outer)
+        p -= box.tl();
+    for (cv::Point& p : inner)
+        p -= box.tl();
+    cv::Mat mask = cv::Mat::zeros(box.size(), CV_8U);
+    cv::fillConvexPoly(mask, outer, cv::Scalar(255));
+    cv::fillConvexPoly(mask, inner, cv::Scalar(0));
+    std::vector<unsigned char> a, b;
+    for (int y = 0; y < mask.rows; ++y) {
+        const unsigned char* m = mask.ptr<unsigned char>(y);
+        const cv::Vec3b* row = m_planes.ptr<cv::Vec3b>(box.y + y) + box.x;
+        for (int x = 0; x < mask.cols; ++x) {
+            if (m[x]) {
+                a.push_back(row[x][1]);
+                b.push_back(row[x][2]);
+            }
+        }
+    }
+    if (a.size() < 16)
+        return false;
+    std::nth_element(a.begin(), a.begin() + a.size() / 2, a.end());
+    std::nth_element(b.begin(), b.begin() + b.size() / 2, b.end());
+    const cv::Vec2f desk = deskColour();
+    return std::hypot(a[a.size() / 2] - desk[0], b[b.size() / 2] - desk[1]) > kOtherColour;
 }
 
 bool PageReferee::convincing(const CandidateScorer::Score& s) const
@@ -150,6 +227,8 @@ bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float ar
         if (v.blank < kFewBlank && v.saturation >= kSaturated)
             return true;
     }
+    if (area < kLabelMaxArea && onColourOfItsOwn(q))
+        return true;
     const float holder = cutByFrame(q, m_size) ? kCutLabelHolder : kLabelHolder;
     for (const auto& j : judged) {
         if (j.second.support >= kHolderSupport && j.second.area > holder * area && quad_geometry::encloses(j.first, q)

@@ -22,8 +22,10 @@ class PageReferee {
 public:
     using Judged = std::vector<std::pair<Quad, CandidateScorer::Score>>;
 
-    // `quick`: the preview's quick search, on a smaller picture.
-    PageReferee(const PaperJudge& paper, cv::Size size, bool quick);
+    // `planes`: the search's picture (level and two colour planes), borrowed
+    // for the referee's life. `quick`: the preview's quick search, on a
+    // smaller picture.
+    PageReferee(const PaperJudge& paper, const cv::Mat& planes, bool quick);
 
     // Whether the search's pick is no page: plainly not paper however well
     // its edges show, or a label on something larger that is not paper.
@@ -53,10 +55,15 @@ private:
     bool pageLike(const Quad& q) const;
     bool rimIsPaper(const Quad& outer, const Quad& inner) const;
     bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
+    bool onColourOfItsOwn(const Quad& q) const;
+    cv::Vec2f deskColour() const;
 
     const PaperJudge& m_paper;
+    const cv::Mat& m_planes;
     cv::Size m_size;
     bool m_quick;
+    mutable bool m_deskKnown = false;   // m_desk measured (lazily: few searches need it)
+    mutable cv::Vec2f m_desk;
 };
 
 #endif

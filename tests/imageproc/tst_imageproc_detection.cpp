@@ -155,6 +155,25 @@ private slots:
         QVERIFY2(iou >= 0.95, qPrintable(QString("IoU %1 with the page").arg(iou)));
     }
 
+    void labelOnFolder_withoutPage_drawsNoOutline_data()
+    {
+        // Development desks without a page, where a white label on a folder
+        // or a box was taken for one.
+        QTest::addColumn<int>("index");
+        QTest::newRow("label on a folder the frame cuts, dark desk") << 563;
+        QTest::newRow("label on a folder the frame cuts, coloured fabric desk") << 926;
+        QTest::newRow("label on a folder lying whole in the picture, white desk") << 1179;
+    }
+
+    void labelOnFolder_withoutPage_drawsNoOutline()
+    {
+        QFETCH(int, index);
+        const Scene scene = SceneGenerator::make(SceneGenerator::kDevelopmentSeed, index);
+        QVERIFY(!scene.hasPage && scene.description.find("folder") != std::string::npos);
+        double iou = 0;
+        QVERIFY(!foundIou(scene, &iou));
+    }
+
     void previewTracker_steadiesOutline_data()
     {
         // Per frame: found or not, and the page's offset. The last outline
