@@ -47,7 +47,7 @@ constexpr float kCutLabelHolder = 3.0f;
 // small paper outline along the frame edge with colour all around it is a
 // label: its rim (this much wider than it) is plainly a saturated thing.
 constexpr float kCutLabelMaxArea = 0.1f;
-constexpr float kCutLabelRim = 1.4f;
+constexpr float kLabelRim = 1.4f;
 // A smaller one wholly in the picture is a label when the colour around it
 // is another than the desk's (the colour most of the frame's border
 // shows): a folder or a box, not a coloured desk. Colour distance in the
@@ -140,14 +140,9 @@ cv::Vec2f PageReferee::deskColour() const
     return m_desk;
 }
 
-// Whether the rim around q is plainly a coloured thing, and not of the
-// desk's colour.
-bool PageReferee::onColourOfItsOwn(const Quad& q) const
+// Whether the part of `rim` around q has the desk's colour.
+bool PageReferee::ofDeskColour(const Quad& rim, const Quad& q) const
 {
-    const Quad rim = grownBy(q, kCutLabelRim);
-    const PaperJudge::Verdict v = m_paper.judge(rim, &q);
-    if (v.blank >= kFewBlank || v.saturation < kSaturated)
-        return false;
     std::vector<cv::Point> outer, inner;
     for (int i = 0; i < 4; ++i) {
         outer.emplace_back(cvRound(rim.p[i].x), cvRound(rim.p[i].y));
@@ -156,7 +151,7 @@ bool PageReferee::onColourOfItsOwn(const Quad& q) const
     // Only the rim's box is looked at.
     const cv::Rect box = cv::boundingRect(outer) & cv::Rect(cv::Point(0, 0), m_size);
     if (box.empty())
-        return false;
+        return true;
     for (cv::Point& p : outer)
         p -= box.tl();
     for (cv::Point& p : inner)
@@ -176,11 +171,11 @@ bool PageReferee::onColourOfItsOwn(const Quad& q) const
         }
     }
     if (a.size() < 16)
-        return false;
+        return true;
     std::nth_element(a.begin(), a.begin() + a.size() / 2, a.end());
     std::nth_element(b.begin(), b.begin() + b.size() / 2, b.end());
     const cv::Vec2f desk = deskColour();
-    return std::hypot(a[a.size() / 2] - desk[0], b[b.size() / 2] - desk[1]) > kOtherColour;
+    return std::hypot(a[a.size() / 2] - desk[0], b[b.size() / 2] - desk[1]) <= kOtherColour;
 }
 
 bool PageReferee::convincing(const CandidateScorer::Score& s) const
@@ -221,14 +216,15 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 // outline that is not.
 bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
 {
-    if (area < kCutLabelMaxArea && alongFrameEdge(q, m_size)) {
-        const Quad rim = grownBy(q, kCutLabelRim);
+    // A small one with a plainly coloured thing all around it: cut by the
+    // frame, or of a colour other than the desk's.
+    const bool cut = alongFrameEdge(q, m_size);
+    if (area < (cut ? kCutLabelMaxArea : kLabelMaxArea)) {
+        const Quad rim = grownBy(q, kLabelRim);
         const PaperJudge::Verdict v = m_paper.judge(rim, &q);
-        if (v.blank < kFewBlank && v.saturation >= kSaturated)
+        if (v.blank < kFewBlank && v.saturation >= kSaturated && (cut || !ofDeskColour(rim, q)))
             return true;
     }
-    if (area < kLabelMaxArea && onColourOfItsOwn(q))
-        return true;
     const float holder = cutByFrame(q, m_size) ? kCutLabelHolder : kLabelHolder;
     for (const auto& j : judged) {
         if (j.second.support >= kHolderSupport && j.second.area > holder * area && quad_geometry::encloses(j.first, q)

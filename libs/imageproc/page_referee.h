@@ -55,7 +55,7 @@ private:
     bool pageLike(const Quad& q) const;
     bool rimIsPaper(const Quad& outer, const Quad& inner) const;
     bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
-    bool onColourOfItsOwn(const Quad& q) const;
+    bool ofDeskColour(const Quad& rim, const Quad& q) const;
     cv::Vec2f deskColour() const;
 
     const PaperJudge& m_paper;
