@@ -98,14 +98,11 @@ float minStepFor(const cv::Mat& planes)
 // a sheet on a desk of the sheet's own shade hardly.
 double brightnessOverAround(const cv::Mat& grey, const Quad& q)
 {
-    cv::Point2f centre(0, 0);
-    for (const cv::Point2f& p : q.p)
-        centre += p * 0.25f;
+    const Quad around = quad_geometry::grown(q, 1.15f);
     std::vector<cv::Point> inner, outer;
-    for (const cv::Point2f& p : q.p) {
-        inner.emplace_back(cvRound(p.x), cvRound(p.y));
-        const cv::Point2f far = centre + (p - centre) * 1.15f;
-        outer.emplace_back(cvRound(far.x), cvRound(far.y));
+    for (int i = 0; i < 4; ++i) {
+        inner.emplace_back(cvRound(q.p[i].x), cvRound(q.p[i].y));
+        outer.emplace_back(cvRound(around.p[i].x), cvRound(around.p[i].y));
     }
     cv::Mat inside(grey.size(), CV_8U, cv::Scalar(0)), ring(grey.size(), CV_8U, cv::Scalar(0));
     cv::fillConvexPoly(inside, inner, cv::Scalar(255));

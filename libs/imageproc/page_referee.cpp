@@ -88,18 +88,6 @@ bool apartFrom(const Quad& a, const Quad& b)
     return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
 }
 
-// q grown about its centre by factor.
-Quad grownBy(const Quad& q, float factor)
-{
-    cv::Point2f c(0, 0);
-    for (const cv::Point2f& p : q.p)
-        c += p * 0.25f;
-    Quad out = q;
-    for (cv::Point2f& p : out.p)
-        p = c + (p - c) * factor;
-    return out;
-}
-
 bool notPaper(const PaperJudge::Verdict& v)
 {
     return v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark);
@@ -220,7 +208,7 @@ bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float ar
     // frame, or of a colour other than the desk's.
     const bool cut = alongFrameEdge(q, m_size);
     if (area < (cut ? kCutLabelMaxArea : kLabelMaxArea)) {
-        const Quad rim = grownBy(q, kLabelRim);
+        const Quad rim = quad_geometry::grown(q, kLabelRim);
         const PaperJudge::Verdict v = m_paper.judge(rim, &q);
         if (v.blank < kFewBlank && v.saturation >= kSaturated && (cut || !ofDeskColour(rim, q)))
             return true;
@@ -255,12 +243,7 @@ size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const
     // nearer the centre when they are alike), though it score a little lower
     // (a finger on it, an object touching it).
     const cv::Point2f middle(m_size.width / 2.0f, m_size.height / 2.0f);
-    const auto centreDistance = [&](const Quad& q) {
-        cv::Point2f c(0, 0);
-        for (const cv::Point2f& p : q.p)
-            c += p * 0.25f;
-        return cv::norm(c - middle);
-    };
+    const auto centreDistance = [&](const Quad& q) { return cv::norm(quad_geometry::centre(q) - middle); };
     size_t winner = picked;
     for (size_t i = 0; i < judged.size(); ++i) {
         const CandidateScorer::Score& s = judged[i].second;

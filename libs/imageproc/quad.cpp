@@ -24,12 +24,27 @@ double signedArea(const Quad& q)
     return s / 2;
 }
 
-Quad ordered(const Quad& q)
+cv::Point2f centre(const Quad& q)
 {
-    Quad r = q;
     cv::Point2f c(0, 0);
     for (const cv::Point2f& p : q.p)
         c += p * 0.25f;
+    return c;
+}
+
+Quad grown(const Quad& q, float factor)
+{
+    const cv::Point2f c = centre(q);
+    Quad out = q;
+    for (cv::Point2f& p : out.p)
+        p = c + (p - c) * factor;
+    return out;
+}
+
+Quad ordered(const Quad& q)
+{
+    Quad r = q;
+    const cv::Point2f c = centre(q);
     // Sort by angle around the centre; atan2 with y down gives clockwise on
     // screen for increasing angle.
     std::sort(r.p.begin(), r.p.end(), [c](cv::Point2f a, cv::Point2f b) {

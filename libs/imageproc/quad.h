@@ -48,6 +48,12 @@ double cornerDistance(const Quad& a, const Quad& b);
 // `b` with its corners cyclically shifted to match `a` best.
 Quad alignedTo(const Quad& a, const Quad& b);
 
+// The mean of the corners.
+cv::Point2f centre(const Quad& q);
+
+// q grown (factor > 1) or shrunk about its centre.
+Quad grown(const Quad& q, float factor);
+
 // Whether every corner lies within a picture of `size`.
 bool insideFrame(const Quad& q, cv::Size size);
 

@@ -449,7 +449,7 @@ bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& in
     const cv::Size size = m_grey.size();
     float weakest = 1, sum = 0;
     bool rim[4] = {false, false, false, false};
-    const cv::Point2f centre = (c.p[0] + c.p[1] + c.p[2] + c.p[3]) * 0.25f;
+    const cv::Point2f centre = quad_geometry::centre(c);
     for (int i = 0; i < 4 && weakest >= kSideSupport; ++i) {
         const cv::Point2f a = c.p[i], b = c.p[(i + 1) % 4];
         if (onOneBorder(a, b, size)) {
@@ -480,12 +480,9 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     const cv::Size size = m_grey.size();
     // The search's outline may hold only part of the two sheets (one cut
     // at a row of print): the paper is looked for a little beyond it.
-    const cv::Point2f middle = (merged.p[0] + merged.p[1] + merged.p[2] + merged.p[3]) * 0.25f;
     std::vector<cv::Point> outline;
-    for (const cv::Point2f& p : merged.p) {
-        const cv::Point2f q = middle + (p - middle) * kBeyondMerged;
-        outline.emplace_back(cvRound(q.x), cvRound(q.y));
-    }
+    for (const cv::Point2f& p : quad_geometry::grown(merged, kBeyondMerged).p)
+        outline.emplace_back(cvRound(p.x), cvRound(p.y));
     cv::Mat within(size, CV_8U, cv::Scalar(0));
     cv::fillConvexPoly(within, outline, cv::Scalar(255));
     cv::polylines(within, std::vector<std::vector<cv::Point>>{outline}, true, cv::Scalar(255), 7);
