@@ -216,31 +216,53 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         bool sharp;
     };
     std::vector<Peak> peaks;
-    auto tryAngle = [&](float degrees) {
+    const auto inPicture = [w, h](cv::Point2f p) {
+        const int x = cvRound(p.x), y = cvRound(p.y);
+        return x >= 0 && y >= 0 && x < w && y < h;
+    };
+    // Peaks are looked for at offsets firstAt..lastAt along the normal: all
+    // of them, or only a window around an edge already found, where a finer
+    // direction need not read the whole reach again.
+    auto tryAngle = [&](float degrees, int firstAt, int lastAt) {
         const cv::Point2f t = turned(dir, degrees), n = turned(outward, degrees);
         // Prefix sums of the brightness along the normal, per sample, up to
-        // where the normal leaves the picture. All samples advance one step
-        // at a time: neighbouring samples read neighbouring pixels, which
-        // keeps the reads in cache whichever way the side runs.
+        // where the normal leaves the picture (rows before the window are
+        // not needed: the measures take differences of the sums). All
+        // samples advance one step at a time: neighbouring samples read
+        // neighbouring pixels, which keeps the reads in cache whichever way
+        // the side runs.
+        const int firstRow = std::max(0, firstAt - 1 - kWide);
+        const int lastRow = std::min(depth, lastAt + kWide + 2);
         for (int s = 0; s < samples; s += stride) {
             const float along = -halfLength + 2 * halfLength * (s + 0.5f) / samples;
             bases[s] = mid + t * along - n * static_cast<float>(kInside);
-            sums[static_cast<size_t>(s) * (depth + 1)] = 0;
+            sums[static_cast<size_t>(s) * (depth + 1) + firstRow] = 0;
             valid[s] = -1;
+            // Once out of the picture a straight line stays out: where the
+            // window starts outside, find where the line left.
+            if (!inPicture(bases[s])) {
+                valid[s] = 0;
+            } else if (firstRow > 0 && !inPicture(bases[s] + n * static_cast<float>(firstRow))) {
+                int k = 0;
+                while (k < firstRow && inPicture(bases[s] + n * static_cast<float>(k)))
+                    ++k;
+                valid[s] = k;
+            }
         }
-        for (int k = 0; k < depth; ++k) {
+        for (int k = firstRow; k < lastRow; ++k) {
             for (int s = 0; s < samples; s += stride) {
                 if (valid[s] >= 0)
                     continue;
                 const int x = cvRound(bases[s].x + n.x * k), y = cvRound(bases[s].y + n.y * k);
                 float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
-                // Once out of the picture a straight line stays out.
                 if (x < 0 || y < 0 || x >= w || y >= h)
                     valid[s] = k;
                 else
                     row[k + 1] = row[k] + m_smooth.ptr<float>(y)[x];
             }
         }
+        // Past the window the line may leave the picture too; no offset
+        // judged reaches that far.
         for (int s = 0; s < samples; s += stride) {
             if (valid[s] < 0)
                 valid[s] = depth;
@@ -249,12 +271,13 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         // dark line (clipped means are as robust as medians against a
         // finger or a desk object on a short stretch, at a fraction of the
         // cost).
+        const int firstD = std::max(kBand + 1, firstAt - 1), lastD = std::min(depth - 1, lastAt + 1);
         std::fill(stepSum.begin(), stepSum.end(), 0.0f);
         std::fill(valleySum.begin(), valleySum.end(), 0.0f);
         std::fill(counted.begin(), counted.end(), 0);
         for (int s = 0; s < samples; s += stride) {
             const float* row = &sums[static_cast<size_t>(s) * (depth + 1)];
-            for (int d = kBand + 1; d + kBand + 2 <= valid[s]; ++d) {
+            for (int d = firstD; d <= lastD && d + kBand + 2 <= valid[s]; ++d) {
                 float step, valley;
                 measure(row, valid[s], d, &step, &valley);
                 stepSum[d] += std::clamp(step, -kClip, kClip);
@@ -263,14 +286,14 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
             }
         }
         float before = 0, here = 0;
-        for (int d = kBand + 1; d < depth; ++d) {
+        for (int d = firstD; d <= lastD; ++d) {
             // Beyond the picture for most of the side: nothing to judge.
             if (counted[d] * 2 * stride < samples)
                 break;
             const float next = std::max(std::abs(stepSum[d]), valleySum[d]) / counted[d];
             // Local extremes only: an edge blurred over a few pixels is one
             // edge; and one too weak ever to be taken is not judged further.
-            if (d > kBand + 2 && here > before && here >= next && here >= kMinEdgeStep) {
+            if (d > kBand + 2 && d >= firstD + 2 && here > before && here >= next && here >= kMinEdgeStep) {
                 const int at = d - 1;
                 const float meanStep = stepSum[at] / counted[at], meanValley = valleySum[at] / counted[at];
                 const bool sharp = std::abs(meanStep) < meanValley || sharpAt(at);
@@ -283,7 +306,7 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     };
     stride = 2;
     for (float a = -kCoarseTurn; a <= kCoarseTurn + 1e-3f; a += kCoarseStepDeg)
-        tryAngle(a);
+        tryAngle(a, 0, depth);
     stride = 1;
     if (peaks.empty())
         return false;
@@ -311,9 +334,12 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
         return false;
     const Peak coarse = *best;
     best = nullptr;
+    // Only peaks near the outermost edge can be picked.
+    const int nearFrom = static_cast<int>(std::floor(outermost)) + kInside - kBand;
+    const int nearTo = static_cast<int>(std::ceil(outermost)) + kInside + kBand;
     for (float a = coarse.angle - kCoarseStepDeg + kFineStepDeg; a < coarse.angle + kCoarseStepDeg - 1e-3f;
          a += kFineStepDeg)
-        tryAngle(a);
+        tryAngle(a, nearFrom, nearTo);
     pickNear(0);
     const Peak chosen = best ? *best : coarse;
     const cv::Point2f t = turned(dir, chosen.angle), n = turned(outward, chosen.angle);
