@@ -27,7 +27,7 @@ constexpr int kQuickWorkSide = 240;
 constexpr float kAcceptScore = CandidateScorer::kAcceptScore;
 constexpr float kAcceptMinSupport = CandidateScorer::kAcceptMinSupport;
 // Below this share of the picture, a convincing outline may still be a
-// picture on a page whose own edges are faint.
+// picture on a page whose own edges are faint...
 constexpr float kSmallArea = 0.3f;
 // ...unless it is this much brighter than around it (grey levels).
 constexpr double kStandsOut = 12.0;
@@ -190,12 +190,17 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
         judge(ranked[i].second);
-    // Nothing convincing from the contours, or only something small (a
-    // picture on a faint page): try the line source, ranking its many
-    // proposals cheaply before the full judgement.
-    const bool convinced = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
+    // A small outline may be a picture on a page whose own edges are faint,
+    // unless it is well brighter than around it: a sheet on a darker desk.
+    const auto pageBySize = [&](const Quad& q, const CandidateScorer::Score& s) {
+        return s.area >= kSmallArea || brightnessOverAround(grey, q) >= kStandsOut;
+    };
+    // Nothing convincing from the contours, or only something that may be
+    // such a picture: try the line source, ranking its many proposals
+    // cheaply before the full judgement.
+    const bool convinced = std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
-            && s.second.area >= kSmallArea;
+            && pageBySize(s.first, s.second);
     });
     // The outline found from the print outwards, worked out at most once.
     bool printTried = false, printFound = false;
@@ -282,8 +287,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     }
     bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
         && scored[winner].second.minSupport >= kAcceptMinSupport;
-    // Nothing convincing, or only something small and darker than around it
-    // (perhaps a picture on a sheet whose edges are faint): a sheet on a
+    // Nothing convincing, or only something that may be a picture on a
+    // sheet whose edges are faint: a sheet on a
     // desk of its own shade, found from its print outwards. It wins over
     // nothing, and over a smaller outline inside it that leaves print
     // outside (a page holds all its print).
@@ -291,7 +296,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     Quad fromContent;
     if (!tracked && !quick
         && (!accepted
-            || (scored[winner].second.area < kSmallArea && brightnessOverAround(grey, scored[winner].first) < kStandsOut))) {
+            || !pageBySize(scored[winner].first, scored[winner].second))) {
         const bool found = outlineFromPrint();
         const ContentOutliner::Evidence& e = printEvidence;
         fromContent = fromPrint;
