@@ -44,15 +44,13 @@ constexpr float kHolderSupport = 0.6f;
 // times larger that is not paper, is a label too.
 constexpr float kCutLabelHolder = 3.0f;
 // Where the folder's own outline was not found (the frame cuts it too), a
-// small paper outline along the frame edge with colour all around it is a
-// label: its rim (this much wider than it) is plainly a saturated thing.
-constexpr float kCutLabelMaxArea = 0.1f;
+// small paper outline with colour all around it is a label: its rim (this
+// much wider than it) is plainly a saturated thing, and the frame cuts the
+// label or the colour is another than the desk's (the colour most of the
+// frame's border shows): a folder or a box, not a coloured desk. Colour
+// distance in the two colour planes' units.
+constexpr float kLabelMaxArea = 0.1f;
 constexpr float kLabelRim = 1.4f;
-// A smaller one wholly in the picture is a label when the colour around it
-// is another than the desk's (the colour most of the frame's border
-// shows): a folder or a box, not a coloured desk. Colour distance in the
-// two colour planes' units.
-constexpr float kLabelMaxArea = 0.05f;
 constexpr float kOtherColour = 12.0f;
 
 // Whether a side runs along the frame edge, where the frame cut something
@@ -206,11 +204,10 @@ bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float ar
 {
     // A small one with a plainly coloured thing all around it: cut by the
     // frame, or of a colour other than the desk's.
-    const bool cut = alongFrameEdge(q, m_size);
-    if (area < (cut ? kCutLabelMaxArea : kLabelMaxArea)) {
+    if (area < kLabelMaxArea) {
         const Quad rim = quad_geometry::grown(q, kLabelRim);
         const PaperJudge::Verdict v = m_paper.judge(rim, &q);
-        if (v.blank < kFewBlank && v.saturation >= kSaturated && (cut || !ofDeskColour(rim, q)))
+        if (v.blank < kFewBlank && v.saturation >= kSaturated && (alongFrameEdge(q, m_size) || !ofDeskColour(rim, q)))
             return true;
     }
     const float holder = cutByFrame(q, m_size) ? kCutLabelHolder : kLabelHolder;

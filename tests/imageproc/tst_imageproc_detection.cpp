@@ -150,6 +150,8 @@ private slots:
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << 926 << folder;
         QTest::newRow("no page: label on a folder lying whole in the picture, white desk") << 1179 << folder;
+        QTest::newRow("no page: long label, a tenth of the picture, on a green folder, wood desk") << 1058 << folder;
+        QTest::newRow("no page: label on a folder between two books, cluttered desk") << 695 << folder;
     }
 
     void developmentScene_outlinesTheDocumentOnly()
