@@ -288,10 +288,10 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
         && scored[winner].second.minSupport >= kAcceptMinSupport;
     // Nothing convincing, or only something that may be a picture on a
-    // sheet whose edges are faint: a sheet on a
-    // desk of its own shade, found from its print outwards. It wins over
-    // nothing, and over a smaller outline inside it that leaves print
-    // outside (a page holds all its print).
+    // sheet whose edges are faint: a sheet on a desk of its own shade,
+    // found from its print outwards. It wins over nothing, and over a
+    // smaller outline inside it that leaves print outside (a page holds all
+    // its print).
     bool useContent = false;
     Quad fromContent;
     if (!tracked && !quick

@@ -43,12 +43,12 @@ constexpr float kHolderSupport = 0.6f;
 // guessed past the frame: a paper outline cut so, inside one this many
 // times larger that is not paper, is a label too.
 constexpr float kCutLabelHolder = 3.0f;
-// Where the folder's own outline was not found (the frame cuts it too), a
-// small paper outline with colour all around it is a label: its rim (this
-// much wider than it) is plainly a saturated thing, and the frame cuts the
-// label or the colour is another than the desk's (the colour most of the
-// frame's border shows): a folder or a box, not a coloured desk. Colour
-// distance in the two colour planes' units.
+// Where the folder's own outline was not found, a small paper outline with
+// colour all around it is a label: its rim (this much wider than it) is
+// plainly a saturated thing, and the frame cuts the label or that colour is
+// another than the desk's (the colour most of the frame's border shows): a
+// folder or a box, not a coloured desk. Colour distance in the two colour
+// planes' units.
 constexpr float kLabelMaxArea = 0.1f;
 constexpr float kLabelRim = 1.4f;
 constexpr float kOtherColour = 12.0f;
