@@ -15,6 +15,9 @@ namespace {
 constexpr float kFewBlank = 0.2f;
 constexpr float kSaturated = 0.3f;
 constexpr float kDark = 0.45f;
+// A keyboard: its keys' edges everywhere, hardly any print.
+constexpr float kKeysTexture = 0.5f;
+constexpr float kLittleInk = 0.05f;
 // A card (85.6 x 54 mm) is taken on a desk without a page when it has a
 // card's proportions, a card's size under a camera framed for pages, print,
 // and no other thing beside it.
@@ -176,7 +179,9 @@ bool PageReferee::pageLike(const Quad& q) const
 
 bool PageReferee::plainlyNotPaper(const Quad& q) const
 {
-    return notPaper(m_paper.judge(q));
+    // A card's picture has edges everywhere and little print too.
+    const PaperJudge::Verdict v = m_paper.judge(q);
+    return notPaper(v) || (v.texture >= kKeysTexture && v.ink < kLittleInk && !CardBand::cardShaped(q, m_size));
 }
 
 bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const

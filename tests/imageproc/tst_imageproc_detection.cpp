@@ -139,7 +139,8 @@ private slots:
     {
         // Development scenes of a page lying partly over a second sheet,
         // where the search outlined both sheets as one; and desks without a
-        // page, where a white label on a folder was taken for one.
+        // page, where a white label on a folder or a keyboard was taken for
+        // one.
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("shows");
         const QString under = QStringLiteral("second sheet under the page");
@@ -152,6 +153,9 @@ private slots:
         QTest::newRow("no page: label on a folder lying whole in the picture, white desk") << 1179 << folder;
         QTest::newRow("no page: long label, a tenth of the picture, on a green folder, wood desk") << 1058 << folder;
         QTest::newRow("no page: label on a folder between two books, cluttered desk") << 695 << folder;
+        const QString keyboard = QStringLiteral("keyboard");
+        QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << 800 << keyboard;
+        QTest::newRow("no page: keyboard beside a folder, wood desk") << 905 << keyboard;
     }
 
     void developmentScene_outlinesTheDocumentOnly()
