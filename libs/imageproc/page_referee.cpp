@@ -15,7 +15,9 @@ namespace {
 constexpr float kFewBlank = 0.2f;
 constexpr float kSaturated = 0.3f;
 constexpr float kDark = 0.45f;
-// A keyboard: its keys' edges everywhere, hardly any print.
+// ...or, unless card-shaped, with hardly any blank paper inside, or with
+// edges everywhere and hardly any print.
+constexpr float kHardlyBlank = 0.1f;
 constexpr float kKeysTexture = 0.5f;
 constexpr float kLittleInk = 0.05f;
 // A card (85.6 x 54 mm) is taken on a desk without a page when it has a
@@ -179,9 +181,14 @@ bool PageReferee::pageLike(const Quad& q) const
 
 bool PageReferee::plainlyNotPaper(const Quad& q) const
 {
-    // A card's picture has edges everywhere and little print too.
+    // Hardly any white inside (a book's cover, lit dimly so that it is not
+    // dark against the brightest thing), or edges everywhere and hardly any
+    // print (a keyboard's keys). A coloured card shows both and is judged
+    // as a card.
     const PaperJudge::Verdict v = m_paper.judge(q);
-    return notPaper(v) || (v.texture >= kKeysTexture && v.ink < kLittleInk && !CardBand::cardShaped(q, m_size));
+    return notPaper(v)
+        || ((v.blank < kHardlyBlank || (v.texture >= kKeysTexture && v.ink < kLittleInk))
+            && !CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f));
 }
 
 bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const

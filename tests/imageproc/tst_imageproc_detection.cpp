@@ -139,14 +139,15 @@ private slots:
     {
         // Development scenes of a page lying partly over a second sheet,
         // where the search outlined both sheets as one; and desks without a
-        // page, where a white label on a folder or a keyboard was taken for
-        // one.
+        // page, where a white label on a folder, a keyboard or a book cover
+        // was taken for one.
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("shows");
         const QString under = QStringLiteral("second sheet under the page");
         QTest::newRow("Letter page over a sheet beside it, fabric desk") << 301 << under;
         QTest::newRow("A5 page over a second sheet, dark desk") << 906 << under;
         QTest::newRow("A4 page over a sheet, phone beside, tilted camera") << 1151 << under;
+        QTest::newRow("A4 page over a sheet, dark book beside, fabric desk") << 542 << under;
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << 926 << folder;
@@ -156,6 +157,7 @@ private slots:
         const QString keyboard = QStringLiteral("keyboard");
         QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << 800 << keyboard;
         QTest::newRow("no page: keyboard beside a folder, wood desk") << 905 << keyboard;
+        QTest::newRow("no page: three dark green books, purple fabric desk") << 435 << QStringLiteral("book");
     }
 
     void developmentScene_outlinesTheDocumentOnly()
