@@ -197,8 +197,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     };
     // Nothing convincing from the contours, or only something that may be
     // such a picture: try the line source, ranking its many proposals
-    // cheaply before the full judgement.
-    const bool convinced = std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
+    // cheaply before the full judgement. A tracked outline and the quick
+    // search go no further than the contours.
+    const bool convinced = tracked || quick || std::any_of(scored.begin(), scored.end(), [&](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport
             && pageBySize(s.first, s.second);
     });
@@ -219,9 +220,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
     });
-    const bool clearFromPrint = !convinced && !anyConvincing && !tracked && !quick && outlineFromPrint()
+    const bool clearFromPrint = !convinced && !anyConvincing && outlineFromPrint()
         && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
-    if (!convinced && !tracked && !quick && !clearFromPrint) {
+    if (!convinced && !clearFromPrint) {
         std::vector<Quad> judged;
         for (const auto& s : scored) {
             if (s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport)
