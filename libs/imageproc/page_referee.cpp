@@ -179,6 +179,11 @@ bool PageReferee::pageLike(const Quad& q) const
     return m_paper.judge(q).likeness >= PaperJudge::kPaper;
 }
 
+bool PageReferee::cardShaped(const Quad& q) const
+{
+    return CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f);
+}
+
 bool PageReferee::plainlyNotPaper(const Quad& q) const
 {
     // Hardly any white inside (a book's cover, lit dimly so that it is not
@@ -188,7 +193,7 @@ bool PageReferee::plainlyNotPaper(const Quad& q) const
     const PaperJudge::Verdict v = m_paper.judge(q);
     return notPaper(v)
         || ((v.blank < kHardlyBlank || (v.texture >= kKeysTexture && v.ink < kLittleInk))
-            && !CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f));
+            && !cardShaped(q));
 }
 
 bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
@@ -236,7 +241,7 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
     // A keyboard or a book cut by the frame edge has any proportions; a
     // card with a corner off the frame still shows all four sides.
     const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
-    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f))
+    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !cardShaped(q))
         return false;
     for (const auto& j : judged) {
         if (convincing(j.second) && j.second.area >= kOtherThing && apartFrom(j.first, q))

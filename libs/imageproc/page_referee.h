@@ -51,6 +51,7 @@ public:
 
 private:
     bool plainlyNotPaper(const Quad& q) const;
+    bool cardShaped(const Quad& q) const;
     bool convincing(const CandidateScorer::Score& s) const;
     bool pageLike(const Quad& q) const;
     bool rimIsPaper(const Quad& outer, const Quad& inner) const;
