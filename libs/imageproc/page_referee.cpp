@@ -83,6 +83,13 @@ bool cutByFrame(const Quad& q, cv::Size size)
     return alongFrameEdge(q, size);
 }
 
+// Reorders v.
+float medianOf(std::vector<unsigned char>& v)
+{
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return static_cast<float>(v[v.size() / 2]);
+}
+
 // Whether two outlines share (nearly) nothing.
 bool apartFrom(const Quad& a, const Quad& b)
 {
@@ -122,11 +129,7 @@ cv::Vec2f PageReferee::deskColour() const
                 take(x, y);
         }
     }
-    const auto median = [](std::vector<unsigned char>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return static_cast<float>(v[v.size() / 2]);
-    };
-    m_desk = a.empty() ? cv::Vec2f(128, 128) : cv::Vec2f(median(a), median(b));
+    m_desk = a.empty() ? cv::Vec2f(128, 128) : cv::Vec2f(medianOf(a), medianOf(b));
     m_deskKnown = true;
     return m_desk;
 }
@@ -163,10 +166,8 @@ bool PageReferee::ofDeskColour(const Quad& rim, const Quad& q) const
     }
     if (a.size() < 16)
         return true;
-    std::nth_element(a.begin(), a.begin() + a.size() / 2, a.end());
-    std::nth_element(b.begin(), b.begin() + b.size() / 2, b.end());
     const cv::Vec2f desk = deskColour();
-    return std::hypot(a[a.size() / 2] - desk[0], b[b.size() / 2] - desk[1]) <= kOtherColour;
+    return std::hypot(medianOf(a) - desk[0], medianOf(b) - desk[1]) <= kOtherColour;
 }
 
 bool PageReferee::convincing(const CandidateScorer::Score& s) const
