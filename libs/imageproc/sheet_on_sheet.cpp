@@ -29,6 +29,8 @@ constexpr float kRefit = 2.5f;
 constexpr double kTurn = 8;
 // A side over the desk: a step of this much in a plane.
 constexpr float kRimStep = 6.0f;
+// Between two sheets: a step of this much in brightness, on average.
+constexpr int kPaperStep = 4;
 // Sides are read every kSpacing pixels; only runs of kMinRun samples seen
 // one after another count.
 constexpr float kSpacing = 1.5f;
@@ -165,12 +167,40 @@ bool SheetOnSheet::stepAt(cv::Point2f p, cv::Point2f n) const
     return steepest >= kRimStep && std::abs(at) <= 1;
 }
 
-float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen) const
+bool SheetOnSheet::paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& region) const
+{
+    // Over the desk any step is the side.
+    const cv::Point beyond(cvRound(p.x + 3 * out.x), cvRound(p.y + 3 * out.y));
+    if (!inside(region, beyond) || !region.at<uchar>(beyond))
+        return stepAt(p, out);
+    // Within the paper only a step between paper and paper (a sheet of
+    // another shade under it), not a picture's border; two sheets' shades
+    // differ little, and the planes are smoothed: the step is read over a
+    // few pixels either side.
+    int sum[2] = {0, 0};
+    for (int k = 1; k <= 3; ++k) {
+        for (int side = 0; side < 2; ++side) {
+            const float at = side ? k : -k;
+            const cv::Point q(cvRound(p.x + at * out.x), cvRound(p.y + at * out.y));
+            if (!inside(m_planes, q))
+                return false;
+            const cv::Vec3b v = m_planes.at<cv::Vec3b>(q);
+            if (v[0] < kShadedPaper * m_bright || std::abs(v[1] - 128) > kNeutral || std::abs(v[2] - 128) > kNeutral)
+                return false;
+            sum[side] += v[0];
+        }
+    }
+    return std::abs(sum[1] - sum[0]) >= 3 * kPaperStep;
+}
+
+float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen, const cv::Mat& region,
+                                 cv::Point2f centre) const
 {
     const float length = static_cast<float>(cv::norm(b - a));
     if (length < 4)
         return 0;
     const cv::Point2f d = (b - a) / length, n(-d.y, d.x);
+    const cv::Point2f out = n.dot(a - centre) < 0 ? -n : n;
     // The side as one line, shifted a pixel either way as a whole: a rim or
     // an edge runs on unbroken, print crossed by a line only in short runs.
     float best = 0;
@@ -178,7 +208,7 @@ float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen) const
         int counted = 0, run = 0, total = 0;
         for (float t = 0.05f * length; t <= 0.95f * length; t += kSpacing, ++total) {
             const cv::Point2f p = a + d * t + n * static_cast<float>(k);
-            const bool shows = (seen != Seen::Rim && stepAt(p, n)) || (seen != Seen::Edge && ridgeAt(p, n));
+            const bool shows = seen == Seen::Edge ? stepAt(p, n) : paperStepAt(p, out, region) || ridgeAt(p, n);
             if (shows) {
                 ++run;
             } else {
@@ -193,8 +223,9 @@ float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen) const
     return best;
 }
 
-bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4]) const
+bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4], const cv::Mat& region) const
 {
+    const cv::Point2f centre = quad_geometry::centre(q);
     // A rim is the page's own side: the page's sides meeting it end there
     // too. A line across one sheet (a row of print, a table's rule) meets
     // sides that run on past it, or the frame.
@@ -207,8 +238,8 @@ bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4]) const
             continue;
         ++rims;
         // A rim reaches its corners; a row of print stops at the margins.
-        if (sideEvidence(a, a + (b - a) * kRimEnd, Seen::Rim) < kRimEndSupport
-            || sideEvidence(b + (a - b) * kRimEnd, b, Seen::Rim) < kRimEndSupport)
+        if (sideEvidence(a, a + (b - a) * kRimEnd, Seen::Across, region, centre) < kRimEndSupport
+            || sideEvidence(b + (a - b) * kRimEnd, b, Seen::Across, region, centre) < kRimEndSupport)
             return false;
         // Past a, the side before it; past b, the side after it.
         const cv::Point2f ends[2][2] = {{a, q.p[(i + 3) % 4]}, {b, q.p[(i + 2) % 4]}};
@@ -220,7 +251,7 @@ bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4]) const
             // other sheet's print, lines cross it anyway.
             if (!frame.contains(p) || !frame.contains(r))
                 continue;
-            if (sideEvidence(p, r, Seen::Edge) >= kRunsOn)
+            if (sideEvidence(p, r, Seen::Edge, region, centre) >= kRunsOn)
                 return false;
             ++ending;
         }
@@ -456,12 +487,12 @@ bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& in
             sum += 1;
             continue;
         }
-        // Across the paper only a rim is a side: a picture's border or a
-        // shadow's edge steps too.
+        // Across the paper only a rim or a step to paper of another shade
+        // is a side: a picture's border or a shadow's edge steps too.
         const cv::Point2f mid = (a + b) * 0.5f;
         const cv::Point m(cvRound(mid.x), cvRound(mid.y));
         const bool across = inside(interior, m) && interior.at<uchar>(m);
-        float s = sideEvidence(a, b, across ? Seen::Rim : Seen::EdgeOrRim);
+        float s = sideEvidence(a, b, Seen::Across, region, centre);
         // Beyond a side lies the desk or paper (the other sheet, or it in
         // the page's shade), not a picture printed at the page's edge; with
         // mostly paper beyond, the side is a rim.
@@ -472,7 +503,7 @@ bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& in
         weakest = std::min(weakest, s);
         sum += s;
     }
-    return weakest >= kSideSupport && sum / 4 >= kMeanSupport && endsAtCorners(c, rim);
+    return weakest >= kSideSupport && sum / 4 >= kMeanSupport && endsAtCorners(c, rim, region);
 }
 
 bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const

@@ -30,13 +30,17 @@ public:
     bool topSheet(const Quad& merged, Quad* out) const;
 
 private:
-    // What shows a side: a step in the planes or a thin dark line; a thin
-    // dark line alone (a rim on paper); a step right on the line alone.
-    enum class Seen { EdgeOrRim, Rim, Edge };
+    // What shows a side: a step right on the line alone (over the desk); a
+    // thin dark line (a rim), or a step where the far side is off the
+    // paper `region` or paper of another shade.
+    enum class Seen { Edge, Across };
 
     // Share of the samples along a b that show a side, the line taken as
-    // it is or a pixel either way.
-    float sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen = Seen::EdgeOrRim) const;
+    // it is or a pixel either way; `centre` tells its far side.
+    float sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen, const cv::Mat& region, cv::Point2f centre) const;
+    // A step at p whose far side (along `out`) is off the paper `region`,
+    // or paper as well as its near side.
+    bool paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& region) const;
 
     struct Desk {
         float level[3] = {0, 0, 0};  // typical planes
@@ -53,7 +57,7 @@ private:
                                                    const std::vector<cv::Point>& contour, double minArea) const;
     bool whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const;
     static std::vector<Line2> outlinePieces(const std::vector<cv::Point>& contour, cv::Size size);
-    bool endsAtCorners(const Quad& q, const bool rim[4]) const;
+    bool endsAtCorners(const Quad& q, const bool rim[4], const cv::Mat& region) const;
     bool ridgeAt(cv::Point2f p, cv::Point2f n) const;
     bool stepAt(cv::Point2f p, cv::Point2f n) const;
 
