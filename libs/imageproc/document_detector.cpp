@@ -47,9 +47,6 @@ constexpr float kContentOverArea = 1.5f;
 constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
-// An outline around a page and the sheet under it runs over the desk beside
-// them in places: its weakest side shows on less than this share.
-constexpr float kMergedSupport = 0.7f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -352,8 +349,10 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         winner = referee.largerSheet(scored, winner);
     }
     // A page lying partly over a second sheet: the pick may be the outline
-    // around both, the page's rim across the other sheet being no step.
-    if (accepted && !useContent && !tracked && !quick && scored[winner].second.minSupport < kMergedSupport) {
+    // around both, the page's rim across the other sheet being no step. Its
+    // sides may all show well (the other sheet's edges over the desk), so
+    // every pick is looked at.
+    if (accepted && !useContent && !tracked && !quick) {
         Quad top;
         if (SheetOnSheet(closedGrey, grey, planes, paper.brightest()).topSheet(scored[winner].first, &top)) {
             scored.emplace_back(top, scorer.score(top));

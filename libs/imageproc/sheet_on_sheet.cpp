@@ -98,6 +98,39 @@ std::vector<cv::Point> largestOutline(const cv::Mat& mask)
     return best;
 }
 
+// Otsu's cut between the two kinds of brightness under `mask` (the desk
+// and the paper): pixels above it are the brighter kind.
+double otsuCut(const cv::Mat& grey, const cv::Mat& mask)
+{
+    cv::Mat histogram;
+    const int channels[] = {0};
+    const int bins[] = {256};
+    const float range[] = {0, 256};
+    const float* ranges[] = {range};
+    cv::calcHist(&grey, 1, channels, mask, histogram, 1, bins, ranges);
+    double total = 0, sum = 0;
+    for (int i = 0; i < 256; ++i) {
+        total += histogram.at<float>(i);
+        sum += i * histogram.at<float>(i);
+    }
+    double below = 0, belowSum = 0, best = -1;
+    int cut = 0;
+    for (int i = 0; i < 255; ++i) {
+        below += histogram.at<float>(i);
+        belowSum += i * histogram.at<float>(i);
+        const double above = total - below;
+        if (below <= 0 || above <= 0)
+            continue;
+        const double m0 = belowSum / below, m1 = (sum - belowSum) / above;
+        const double between = below * above * (m0 - m1) * (m0 - m1);
+        if (between > best) {
+            best = between;
+            cut = i;
+        }
+    }
+    return cut;
+}
+
 bool onOneBorder(cv::Point2f a, cv::Point2f b, cv::Size size)
 {
     const float m = 2.0f;
@@ -517,25 +550,27 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     cv::Mat within(size, CV_8U, cv::Scalar(0));
     cv::fillConvexPoly(within, outline, cv::Scalar(255));
     cv::polylines(within, std::vector<std::vector<cv::Point>>{outline}, true, cv::Scalar(255), 7);
+    // Paper in shade is paper still: on a darker desk the cut between paper
+    // and desk may lie lower than the brightest paper's share, never below
+    // kShadedPaper of it.
+    const double cut = std::min(kPaperShare * m_bright,
+                                std::max(otsuCut(m_closed, within), static_cast<double>(kShadedPaper * m_bright)));
     cv::Mat region;
-    cv::threshold(m_closed, region, kPaperShare * m_bright, 255, cv::THRESH_BINARY);
+    cv::threshold(m_closed, region, cut, 255, cv::THRESH_BINARY);
     region &= within;
     const std::vector<cv::Point> contour = largestOutline(region);
-    const double mergedArea = std::abs(quad_geometry::signedArea(merged));
+    // Only what the frame shows of it can be paper.
+    const std::vector<cv::Point2f> frame{{0, 0}, {static_cast<float>(size.width), 0},
+                                         {static_cast<float>(size.width), static_cast<float>(size.height)},
+                                         {0, static_cast<float>(size.height)}};
+    std::vector<cv::Point2f> shown;
+    const double mergedArea = cv::intersectConvexConvex(std::vector<cv::Point2f>(merged.p.begin(), merged.p.end()),
+                                                        frame, shown, true);
     const double regionArea = contour.size() < 16 ? 0 : cv::contourArea(contour);
     if (regionArea < kMinFill * mergedArea)
         return false;
     region.setTo(cv::Scalar(0));
     cv::drawContours(region, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255), cv::FILLED);
-
-    // The desk: what lies just around where the paper was looked for, its
-    // typical planes and how much they vary.
-    cv::Mat ring;
-    cv::dilate(within, ring, cv::Mat(), cv::Point(-1, -1), kDeskRing);
-    ring &= ~within;
-    Desk desk;
-    if (!deskAround(ring, &desk))
-        return false;
 
     // Two sheets overlapping: the region turns in where their edges meet.
     std::vector<int> hull;
@@ -548,15 +583,25 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     }
     if (std::none_of(defects.begin(), defects.end(), [](const cv::Vec4i& d) { return d[3] / 256.0f >= kMinDepth; }))
         return false;
-    cv::Mat interior;
-    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), kInterior);
     const std::vector<Line2> rims = rimLines(region, merged);
     if (rims.empty())
         return false;
-
-    // The largest whole outline is the page.
     const std::vector<std::pair<double, Quad>> outlines
         = proposals(outlinePieces(contour, size), rims, contour, kMinPart * mergedArea);
+    if (outlines.empty())
+        return false;
+
+    // The desk: what lies just around where the paper was looked for, its
+    // typical planes and how much they vary.
+    cv::Mat ring;
+    cv::dilate(within, ring, cv::Mat(), cv::Point(-1, -1), kDeskRing);
+    ring &= ~within;
+    Desk desk;
+    if (!deskAround(ring, &desk))
+        return false;
+    cv::Mat interior;
+    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), kInterior);
+    // The largest whole outline is the page.
     double bestArea = 0;
     Quad best;
     for (const auto& [area, c] : outlines) {

@@ -150,6 +150,8 @@ private slots:
         QTest::newRow("A4 page over a sheet, dark book beside, fabric desk") << 542 << under;
         QTest::newRow("Letter page over a brighter sheet, its side there a faint step, fabric desk") << 783 << under;
         QTest::newRow("A4 page over a sheet, its side there a faint step, dark desk") << 67 << under;
+        QTest::newRow("A4 page partly in shade over a sheet, the outline around both showing well, wood desk") << 312 << under;
+        QTest::newRow("A5 page partly in shade over a sheet, the outline around both showing well, cluttered desk") << 433 << under;
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << 926 << folder;
