@@ -46,7 +46,8 @@ public:
 
     // Whether `q` is a card lying alone: a card's proportions and size
     // under a camera framed for pages, all four sides in the picture, print,
-    // and no other convincing outline apart from it.
+    // no other convincing outline apart from it, and little else on the
+    // desk of another tint than the desk's.
     bool isCard(const Judged& judged, const Quad& q) const;
 
 private:
@@ -58,6 +59,9 @@ private:
     bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
     bool ofDeskColour(const Quad& rim, const Quad& q) const;
     cv::Vec2f deskColour() const;
+    // Share of the picture away from q whose tint (colour for its
+    // brightness, alike in light and shade) is not the desk's.
+    float otherTint(const Quad& q) const;
 
     const PaperJudge& m_paper;
     const cv::Mat& m_planes;
