@@ -2,8 +2,10 @@
 
 #include "candidate_finder.h"
 #include "card_band.h"
+#include "card_by_tint.h"
 #include "candidate_scorer.h"
 #include "content_outliner.h"
+#include "desk_tint.h"
 #include "edge_sampler.h"
 #include "page_referee.h"
 #include "paper_judge.h"
@@ -347,6 +349,19 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
     } else if (accepted && !useContent && !tracked) {
         winner = referee.largerSheet(scored, winner);
+    }
+    // Nothing on the desk is paper, and no outline was a card: a coloured
+    // card on a grained desk may show its colour better than its edges.
+    if (!accepted && !useContent && !tracked && !quick) {
+        const DeskTint tint(planes);
+        Quad patch;
+        if (CardByTint(tint).propose(&patch)) {
+            judge(patch);
+            if (CandidateScorer::convincing(scored.back().second) && referee.isCard(scored, scored.back().first)) {
+                winner = scored.size() - 1;
+                accepted = true;
+            }
+        }
     }
     // A page lying partly over a second sheet: the pick may be the outline
     // around both, the page's rim across the other sheet being no step. Its

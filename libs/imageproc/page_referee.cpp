@@ -1,6 +1,7 @@
 #include "page_referee.h"
 
 #include "card_band.h"
+#include "desk_tint.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -36,11 +37,9 @@ constexpr float kQuickCardSlack = 0.06f;
 constexpr float kOtherThing = 0.02f;
 // ...and no large thing beside it unoutlined (a folder the frame cuts): of
 // the picture away from it (beyond kCardClear of its size: its shadow, a
-// finger), at most kOtherTintShare of another tint than the desk's, by more
-// than kTintDistance (colour planes over brightness).
+// finger), at most kOtherTintShare of another tint than the desk's.
 constexpr float kCardClear = 1.2f;
 constexpr float kOtherTintShare = 0.12f;
-constexpr float kTintDistance = 0.15f;
 // Of two sheets apart, one this much larger is the page, if it scores at
 // least this share of the other.
 constexpr float kLargerSheet = 1.3f;
@@ -262,48 +261,7 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
 
 float PageReferee::otherTint(const Quad& q) const
 {
-    // The tint is the colour planes over brightness (a little lifted: dark
-    // places have no reliable colour), so that the desk in shade keeps its
-    // own.
-    const auto tint = [](const cv::Vec3b& p) {
-        const float lifted = p[0] + 8.0f;
-        return cv::Vec2f((p[1] - 128) / lifted, (p[2] - 128) / lifted);
-    };
-    const int w = m_size.width, h = m_size.height, band = std::max(2, std::min(w, h) / 25);
-    std::vector<float> a, b;
-    for (int y = 0; y < h; y += 2) {
-        const bool across = y < band || y >= h - band;
-        const cv::Vec3b* row = m_planes.ptr<cv::Vec3b>(y);
-        for (int x = 0; x < w; x += 2) {
-            if (across || x < band || x >= w - band) {
-                const cv::Vec2f t = tint(row[x]);
-                a.push_back(t[0]);
-                b.push_back(t[1]);
-            }
-        }
-    }
-    if (a.empty())
-        return 0;
-    const auto median = [](std::vector<float>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
-    const cv::Vec2f desk(median(a), median(b));
-    std::vector<cv::Point> clear;
-    for (const cv::Point2f& p : quad_geometry::grown(q, kCardClear).p)
-        clear.emplace_back(cvRound(p.x), cvRound(p.y));
-    cv::Mat away(m_size, CV_8U, cv::Scalar(255));
-    cv::fillConvexPoly(away, clear, cv::Scalar(0));
-    int other = 0, total = 0;
-    for (int y = 0; y < h; y += 2) {
-        const cv::Vec3b* row = m_planes.ptr<cv::Vec3b>(y);
-        const unsigned char* m = away.ptr<unsigned char>(y);
-        for (int x = 0; x < w; x += 2, ++total) {
-            if (m[x])
-                other += cv::norm(tint(row[x]) - desk) > kTintDistance;
-        }
-    }
-    return total ? static_cast<float>(other) / total : 0;
+    return DeskTint(m_planes).otherShare(q, kCardClear);
 }
 
 size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const

@@ -59,8 +59,7 @@ private:
     bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
     bool ofDeskColour(const Quad& rim, const Quad& q) const;
     cv::Vec2f deskColour() const;
-    // Share of the picture away from q whose tint (colour for its
-    // brightness, alike in light and shade) is not the desk's.
+    // Share of the picture away from q of another tint than the desk's.
     float otherTint(const Quad& q) const;
 
     const PaperJudge& m_paper;

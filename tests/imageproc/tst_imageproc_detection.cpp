@@ -139,12 +139,13 @@ private slots:
     {
         // Development scenes (of either tuning set) of a page lying partly
         // over a second sheet, where the search outlined both sheets as one;
-        // and desks without a page, where a white label on a folder, a
-        // keyboard or a book cover was taken for one.
+        // desks without a page, where a white label on a folder, a keyboard
+        // or a book cover was taken for one; and cards it did not see.
         QTest::addColumn<uint>("seed");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("shows");
         const uint dev = SceneGenerator::kDevelopmentSeed;
+        const uint second = SceneGenerator::kSecondDevelopmentSeed;
         const QString under = QStringLiteral("second sheet under the page");
         QTest::newRow("Letter page over a sheet beside it, fabric desk") << dev << 301 << under;
         QTest::newRow("A5 page over a second sheet, dark desk") << dev << 906 << under;
@@ -164,9 +165,14 @@ private slots:
         QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << dev << 800 << keyboard;
         QTest::newRow("no page: keyboard beside a folder, wood desk") << dev << 905 << keyboard;
         QTest::newRow("no page: three dark green books, purple fabric desk") << dev << 435 << QStringLiteral("book");
+        // A coloured card alone, its edges lost in a grained desk or under
+        // a finger's shadow, shows its colour plainly.
+        const QString bankCard = QStringLiteral("bank card");
+        QTest::newRow("purple bank card, finger, shadow, wood desk") << dev << 592 << bankCard;
+        QTest::newRow("bank card, finger, shadow, white desk") << dev << 597 << bankCard;
+        QTest::newRow("bank card, tilted camera, shadow, wood desk") << second << 239 << bankCard;
         // A book or a folder of a card's proportions is no card beside the
         // other things on the desk, outlined or not.
-        const uint second = SceneGenerator::kSecondDevelopmentSeed;
         QTest::newRow("no page: dark book beside a red folder the frame cuts, purple fabric desk") << second << 207
                                                                                                  << folder;
         QTest::newRow("no page: book beside a box and another book, wood desk") << second << 217
