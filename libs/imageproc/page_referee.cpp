@@ -15,6 +15,8 @@ namespace {
 // the brightest things in the picture).
 constexpr float kFewBlank = 0.2f;
 constexpr float kSaturated = 0.3f;
+constexpr float kSomeBlank = 0.3f;
+constexpr float kStronglySaturated = 0.9f;
 constexpr float kDark = 0.45f;
 // ...or, unless card-shaped, with hardly any blank paper inside, or with
 // edges everywhere and hardly any print.
@@ -106,7 +108,10 @@ bool apartFrom(const Quad& a, const Quad& b)
 
 bool notPaper(const PaperJudge::Verdict& v)
 {
-    return v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark);
+    // A folder's label makes a little of it blank; the folder stays
+    // strongly coloured all over.
+    return (v.blank < kFewBlank && (v.saturation >= kSaturated || v.level < kDark))
+        || (v.blank < kSomeBlank && v.saturation >= kStronglySaturated);
 }
 
 } // namespace

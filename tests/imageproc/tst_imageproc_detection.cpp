@@ -161,6 +161,9 @@ private slots:
         QTest::newRow("no page: label on a folder lying whole in the picture, white desk") << dev << 1179 << folder;
         QTest::newRow("no page: long label, a tenth of the picture, on a green folder, wood desk") << dev << 1058 << folder;
         QTest::newRow("no page: label on a folder between two books, cluttered desk") << dev << 695 << folder;
+        QTest::newRow("no page: orange folder with a label, the frame cutting it, dark fabric desk") << second << 88
+                                                                                                   << folder;
+        QTest::newRow("no page: folder with a label beside a book, fabric desk") << dev << 572 << folder;
         const QString keyboard = QStringLiteral("keyboard");
         QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << dev << 800 << keyboard;
         QTest::newRow("no page: keyboard beside a folder, wood desk") << dev << 905 << keyboard;
