@@ -15,9 +15,11 @@ namespace {
 // the brightest things in the picture).
 constexpr float kFewBlank = 0.2f;
 constexpr float kSaturated = 0.3f;
+constexpr float kDark = 0.45f;
+// ...or somewhat more of it blank (a label), and all the rest strongly
+// saturated.
 constexpr float kSomeBlank = 0.3f;
 constexpr float kStronglySaturated = 0.9f;
-constexpr float kDark = 0.45f;
 // ...or, unless card-shaped, with hardly any blank paper inside, or with
 // edges everywhere and hardly any print.
 constexpr float kHardlyBlank = 0.1f;
