@@ -1,6 +1,9 @@
 // Page detection quality on fixed synthetic scenes; thresholds are measured
 // results with a margin.
 
+#include "card_by_tint.h"
+#include "desk_tint.h"
+#include "edge_sampler.h"
 #include "evaluation.h"
 #include "library_detector.h"
 #include "imageproc.h"
@@ -11,6 +14,8 @@
 #include "staged_scenes.h"
 
 #include <QtTest>
+
+#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <vector>
@@ -38,6 +43,26 @@ bool foundIou(const Scene& scene, double* iou)
         p = cv::Point2f(scene.camera.undistort(cv::Point2d(p)));
     *iou = quad_metrics::iouInPageFrame(found, scene.pageToImage, scene.pageSize);
     return true;
+}
+
+// A 240x160 desk of orange wood grain (stripes a little lighter and
+// darker), its right half in shade when `shaded`, with a purple card drawn
+// as the polygon `card` (none when empty); as the search's planes.
+cv::Mat tintDesk(const std::vector<cv::Point>& card, bool shaded)
+{
+    cv::Mat rgb(160, 240, CV_8UC3);
+    for (int y = 0; y < rgb.rows; ++y)
+        for (int x = 0; x < rgb.cols; ++x) {
+            const double grain = (x / 3 + y / 7) % 2 ? 1.0 : 0.85, shade = shaded && x >= 120 ? 0.5 : 1.0;
+            rgb.at<cv::Vec3b>(y, x) = cv::Vec3b(cv::saturate_cast<uchar>(200 * grain * shade),
+                                                cv::saturate_cast<uchar>(130 * grain * shade),
+                                                cv::saturate_cast<uchar>(60 * grain * shade));
+        }
+    if (!card.empty())
+        cv::fillConvexPoly(rgb, card, cv::Scalar(120, 40, 170));
+    cv::Mat planes, sat;
+    EdgeSampler::makePlanes(rgb, &planes, &sat);
+    return planes;
 }
 
 } // namespace
@@ -193,6 +218,67 @@ private slots:
         QCOMPARE(foundIou(scene, &iou), scene.hasPage);
         if (scene.hasPage)
             QVERIFY2(iou >= 0.95, qPrintable(QString("IoU %1 with the page").arg(iou)));
+    }
+
+    void cardByTint_proposesWholeRectangularPatch_data()
+    {
+        // The card's polygon on the desk, and whether its rectangle is
+        // proposed.
+        QTest::addColumn<QVector<QPoint>>("card");
+        QTest::addColumn<bool>("proposed");
+        QTest::newRow("card lying square") << QVector<QPoint>{{60, 40}, {146, 40}, {146, 94}, {60, 94}} << true;
+        QTest::newRow("card turned") << QVector<QPoint>{{70, 30}, {150, 50}, {138, 102}, {58, 82}} << true;
+        QTest::newRow("patch cut by the frame") << QVector<QPoint>{{0, 40}, {86, 40}, {86, 94}, {0, 94}} << false;
+        QTest::newRow("triangle, no rectangle") << QVector<QPoint>{{60, 30}, {160, 30}, {60, 120}} << false;
+        QTest::newRow("speck, too small") << QVector<QPoint>{{100, 70}, {110, 70}, {110, 76}, {100, 76}} << false;
+        QTest::newRow("empty desk") << QVector<QPoint>{} << false;
+    }
+
+    void cardByTint_proposesWholeRectangularPatch()
+    {
+        QFETCH(QVector<QPoint>, card);
+        QFETCH(bool, proposed);
+        std::vector<cv::Point> polygon;
+        for (const QPoint& p : card)
+            polygon.emplace_back(p.x(), p.y());
+        const cv::Mat planes = tintDesk(polygon, false);
+        const DeskTint tint(planes);
+        Quad q;
+        QCOMPARE(CardByTint(tint).propose(&q), proposed);
+        if (proposed) {
+            Quad truth;
+            for (int i = 0; i < 4; ++i)
+                truth.p[i] = cv::Point2f(polygon[i]);
+            QVERIFY2(quad_geometry::cornerDistance(quad_geometry::ordered(q), quad_geometry::ordered(truth)) <= 3,
+                     "corners more than 3 pixels off");
+        }
+    }
+
+    void deskTint_keepsTheDeskInShade_data()
+    {
+        // Share of the picture of another tint than the desk's, away from
+        // an outline at the top left.
+        QTest::addColumn<bool>("shaded");
+        QTest::addColumn<bool>("withCard");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::newRow("bare desk") << false << false << 0.0 << 0.01;
+        QTest::newRow("desk half in shade") << true << false << 0.0 << 0.01;
+        QTest::newRow("card beside the outline") << false << true << 0.06 << 0.14;
+    }
+
+    void deskTint_keepsTheDeskInShade()
+    {
+        QFETCH(bool, shaded);
+        QFETCH(bool, withCard);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        // The card covers 86x54 of 240x160 pixels, 12 %.
+        const std::vector<cv::Point> card{{130, 80}, {216, 80}, {216, 134}, {130, 134}};
+        const cv::Mat planes = tintDesk(withCard ? card : std::vector<cv::Point>(), shaded);
+        const Quad away{{cv::Point2f(10, 10), cv::Point2f(50, 10), cv::Point2f(50, 40), cv::Point2f(10, 40)}};
+        const double share = DeskTint(planes).otherShare(away, 1.2f);
+        QVERIFY2(share >= low && share <= high, qPrintable(QString("share %1").arg(share)));
     }
 
     void previewTracker_steadiesOutline_data()
