@@ -17,17 +17,6 @@ constexpr int kMaxSamples = 60;
 constexpr int kRankSpacing = 6;
 constexpr int kRankMaxSamples = 32;
 
-double visibleArea(const Quad& q, cv::Size size)
-{
-    std::vector<cv::Point2f> a(q.p.begin(), q.p.end());
-    std::vector<cv::Point2f> frame = {
-        {0, 0}, {static_cast<float>(size.width), 0},
-        {static_cast<float>(size.width), static_cast<float>(size.height)},
-        {0, static_cast<float>(size.height)}};
-    std::vector<cv::Point2f> inter;
-    return cv::intersectConvexConvex(a, frame, inter, true);
-}
-
 bool onFrameEdge(cv::Point2f p, cv::Size size)
 {
     const float m = 1.0f;
@@ -127,7 +116,7 @@ CandidateScorer::Score CandidateScorer::judge(const Quad& q, int spacing, int ma
     const double ratio = std::max(s0, s1) / std::max(1e-3, std::min(s0, s1));
     if (ratio > 4.5)
         return r;
-    r.area = static_cast<float>(visibleArea(q, size) / (static_cast<double>(size.area())));
+    r.area = static_cast<float>(quad_geometry::visibleArea(q, size) / (static_cast<double>(size.area())));
     if (r.area < 0.04f || r.area > 0.995f)
         return r;
     float sum = 0, minimum = 1, contrastSum = 0;

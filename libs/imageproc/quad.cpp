@@ -160,6 +160,17 @@ bool insideFrame(const Quad& q, cv::Size size)
     return true;
 }
 
+double visibleArea(const Quad& q, cv::Size size)
+{
+    const std::vector<cv::Point2f> a(q.p.begin(), q.p.end());
+    const std::vector<cv::Point2f> frame = {{0, 0},
+                                            {static_cast<float>(size.width), 0},
+                                            {static_cast<float>(size.width), static_cast<float>(size.height)},
+                                            {0, static_cast<float>(size.height)}};
+    std::vector<cv::Point2f> inter;
+    return cv::intersectConvexConvex(a, frame, inter, true);
+}
+
 bool encloses(const Quad& outer, const Quad& inner)
 {
     const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());

@@ -57,6 +57,9 @@ Quad grown(const Quad& q, float factor);
 // Whether every corner lies within a picture of `size`.
 bool insideFrame(const Quad& q, cv::Size size);
 
+// The area of the part of q a picture of `size` shows.
+double visibleArea(const Quad& q, cv::Size size);
+
 // Whether `inner` lies within `outer`, to within two pixels.
 bool encloses(const Quad& outer, const Quad& inner);
 

@@ -200,6 +200,12 @@ bool SheetOnSheet::stepAt(cv::Point2f p, cv::Point2f n) const
     return steepest >= kRimStep && std::abs(at) <= 1;
 }
 
+bool SheetOnSheet::paperAt(const cv::Vec3b& planes) const
+{
+    return planes[0] >= kShadedPaper * m_bright && std::abs(planes[1] - 128) <= kNeutral
+        && std::abs(planes[2] - 128) <= kNeutral;
+}
+
 bool SheetOnSheet::paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& region) const
 {
     // Over the desk any step is the side.
@@ -218,7 +224,7 @@ bool SheetOnSheet::paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& re
             if (!inside(m_planes, q))
                 return false;
             const cv::Vec3b v = m_planes.at<cv::Vec3b>(q);
-            if (v[0] < kShadedPaper * m_bright || std::abs(v[1] - 128) > kNeutral || std::abs(v[2] - 128) > kNeutral)
+            if (!paperAt(v))
                 return false;
             sum[side] += v[0];
         }
@@ -446,7 +452,7 @@ float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre,
         }
         const cv::Vec3b v = m_planes.at<cv::Vec3b>(q);
         // ...and so is paper in the page's shade (but neither is desk).
-        if (v[0] >= kShadedPaper * m_bright && std::abs(v[1] - 128) <= kNeutral && std::abs(v[2] - 128) <= kNeutral) {
+        if (paperAt(v)) {
             ++like;
             continue;
         }
@@ -560,12 +566,7 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     region &= within;
     const std::vector<cv::Point> contour = largestOutline(region);
     // Only what the frame shows of it can be paper.
-    const std::vector<cv::Point2f> frame{{0, 0}, {static_cast<float>(size.width), 0},
-                                         {static_cast<float>(size.width), static_cast<float>(size.height)},
-                                         {0, static_cast<float>(size.height)}};
-    std::vector<cv::Point2f> shown;
-    const double mergedArea = cv::intersectConvexConvex(std::vector<cv::Point2f>(merged.p.begin(), merged.p.end()),
-                                                        frame, shown, true);
+    const double mergedArea = quad_geometry::visibleArea(merged, size);
     const double regionArea = contour.size() < 16 ? 0 : cv::contourArea(contour);
     if (regionArea < kMinFill * mergedArea)
         return false;

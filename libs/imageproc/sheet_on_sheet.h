@@ -41,6 +41,9 @@ private:
     // A step at p whose far side (along `out`) is off the paper `region`,
     // or paper as well as its near side.
     bool paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& region) const;
+    // Whether planes are paper's, in the light or in shade: bright enough
+    // and colourless.
+    bool paperAt(const cv::Vec3b& planes) const;
 
     struct Desk {
         float level[3] = {0, 0, 0};  // typical planes
