@@ -23,8 +23,10 @@ public:
     // planes' size.
     cv::Mat otherMask(int step) const;
 
-private:
+    // Whether planes `p` show another tint than the desk's.
     bool other(const cv::Vec3b& p) const;
+
+private:
 
     const cv::Mat& m_planes;
     cv::Vec2f m_desk;

@@ -350,26 +350,28 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     } else if (accepted && !useContent && !tracked) {
         winner = referee.largerSheet(scored, winner);
     }
-    // Nothing on the desk is paper, and no outline was a card: a coloured
-    // card on a grained desk may show its colour better than its edges.
-    if (!accepted && !useContent && !tracked && !quick) {
+    // Only a full search looks further; both stages below read the desk's
+    // tint along the picture's border.
+    if (!useContent && !tracked && !quick) {
         const DeskTint tint(planes);
+        // Nothing on the desk is paper, and no outline was a card: a
+        // coloured card on a grained desk may show its colour better than
+        // its edges.
         Quad patch;
-        if (CardByTint(tint).propose(&patch)) {
+        if (!accepted && CardByTint(tint).propose(&patch)) {
             judge(patch);
             if (CandidateScorer::convincing(scored.back().second) && referee.isCard(scored, scored.back().first)) {
                 winner = scored.size() - 1;
                 accepted = true;
             }
         }
-    }
-    // A page lying partly over a second sheet: the pick may be the outline
-    // around both, the page's rim across the other sheet being no step. Its
-    // sides may all show well (the other sheet's edges over the desk), so
-    // every pick is looked at.
-    if (accepted && !useContent && !tracked && !quick) {
+        // A page lying partly over a second sheet: the pick may be the
+        // outline around both, the page's rim across the other sheet being
+        // no step. Its sides may all show well (the other sheet's edges over
+        // the desk), so every pick is looked at.
         Quad top;
-        if (SheetOnSheet(closedGrey, grey, planes, paper.brightest()).topSheet(scored[winner].first, &top)) {
+        if (accepted
+            && SheetOnSheet(closedGrey, grey, planes, paper.brightest(), tint).topSheet(scored[winner].first, &top)) {
             scored.emplace_back(top, scorer.score(top));
             if (trace)
                 trace->push_back(Trace{top, top, scored.back().second, PaperJudge::Verdict(), false, false});

@@ -1,6 +1,7 @@
 #include "sheet_on_sheet.h"
 
 #include "candidate_finder.h"
+#include "desk_tint.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -140,8 +141,9 @@ bool onOneBorder(cv::Point2f a, cv::Point2f b, cv::Size size)
 
 } // namespace
 
-SheetOnSheet::SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright)
-    : m_closed(closedGrey), m_grey(grey), m_planes(planes), m_bright(bright)
+SheetOnSheet::SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright,
+                           const DeskTint& tint)
+    : m_closed(closedGrey), m_grey(grey), m_planes(planes), m_bright(bright), m_tint(tint)
 {
 }
 
@@ -232,6 +234,19 @@ bool SheetOnSheet::paperStepAt(cv::Point2f p, cv::Point2f out, const cv::Mat& re
     return std::abs(sum[1] - sum[0]) >= 3 * kPaperStep;
 }
 
+bool SheetOnSheet::pictureStepAt(cv::Point2f p, cv::Point2f out) const
+{
+    // The page's margin ends over a picture printed on the sheet under it:
+    // paper this side, no paper beyond, a step on the line. A picture's own
+    // border on the page looks alike, but the whole outline must still hold
+    // (the desk beyond the other sides, the sides ending at its corners).
+    const cv::Point near(cvRound(p.x - 3 * out.x), cvRound(p.y - 3 * out.y));
+    const cv::Point far(cvRound(p.x + 3 * out.x), cvRound(p.y + 3 * out.y));
+    if (!inside(m_planes, near) || !inside(m_planes, far))
+        return false;
+    return paperAt(m_planes.at<cv::Vec3b>(near)) && !paperAt(m_planes.at<cv::Vec3b>(far)) && stepAt(p, out);
+}
+
 float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen, const cv::Mat& region,
                                  cv::Point2f centre) const
 {
@@ -247,7 +262,7 @@ float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen, const 
         int counted = 0, run = 0, total = 0;
         for (float t = 0.05f * length; t <= 0.95f * length; t += kSpacing, ++total) {
             const cv::Point2f p = a + d * t + n * static_cast<float>(k);
-            const bool shows = seen == Seen::Edge ? stepAt(p, n) : paperStepAt(p, out, region) || ridgeAt(p, n);
+            const bool shows = seen == Seen::Edge ? stepAt(p, n) : paperStepAt(p, out, region) || ridgeAt(p, n) || pictureStepAt(p, out);
             if (shows) {
                 ++run;
             } else {
@@ -456,9 +471,12 @@ float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre,
             ++like;
             continue;
         }
+        // The desk around the outline, or of the tint the picture's border
+        // shows (the ring around may be out of frame, or on other things).
         bool near = true;
         for (int c = 0; c < 3; ++c)
             near = near && std::abs(v[c] - desk.level[c]) <= desk.tolerance;
+        near = near || !m_tint.other(v);
         like += near;
         bare += near;
     }

@@ -3,6 +3,8 @@
 
 #include "quad.h"
 
+class DeskTint;
+
 #include <opencv2/core.hpp>
 
 #include <utility>
@@ -21,8 +23,11 @@ public:
     // `closedGrey`: brightness with thin print closed away; `grey`: as
     // taken (the rim is thin print too); `planes`: the smoothed planes the
     // sides are judged on (see EdgeSampler); `bright`: the level of the
-    // brightest things in the picture.
-    SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright);
+    // brightest things in the picture; `tint`: the desk's, read along the
+    // picture's border (where the desk around the outline is out of frame
+    // or under other things).
+    SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright,
+                 const DeskTint& tint);
 
     // The upper sheet within `merged` (an outline around two sheets);
     // false unless rims cut it out of the region and every one of its sides
@@ -32,7 +37,7 @@ public:
 private:
     // What shows a side: a step right on the line alone (over the desk); a
     // thin dark line (a rim), or a step where the far side is off the
-    // paper `region` or paper of another shade.
+    // paper `region`, paper of another shade, or no paper at all.
     enum class Seen { Edge, Across };
 
     // Share of the samples along a b that show a side, the line taken as
@@ -44,6 +49,8 @@ private:
     // Whether planes are paper's, in the light or in shade: bright enough
     // and colourless.
     bool paperAt(const cv::Vec3b& planes) const;
+    // A step at p from paper to something else beyond it (along `out`).
+    bool pictureStepAt(cv::Point2f p, cv::Point2f out) const;
 
     struct Desk {
         float level[3] = {0, 0, 0};  // typical planes
@@ -68,6 +75,7 @@ private:
     const cv::Mat& m_grey;
     const cv::Mat& m_planes;
     float m_bright;
+    const DeskTint& m_tint;
 };
 
 #endif

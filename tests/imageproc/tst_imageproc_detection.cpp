@@ -180,6 +180,9 @@ private slots:
         QTest::newRow("A4 page over a sheet, its side there a faint step, dark desk") << dev << 67 << under;
         QTest::newRow("A4 page partly in shade over a sheet, the outline around both showing well, wood desk") << dev << 312 << under;
         QTest::newRow("A5 page partly in shade over a sheet, the outline around both showing well, cluttered desk") << dev << 433 << under;
+        QTest::newRow("A4 page over a sheet, its side there bordering the sheet's pictures, dark desk") << dev << 667 << under;
+        QTest::newRow("A4 page over a sheet, a box and the frame where the desk around is read, blue fabric desk")
+            << dev << 541 << under;
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << dev << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << dev << 926 << folder;
