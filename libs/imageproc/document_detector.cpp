@@ -368,10 +368,17 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // A page lying partly over a second sheet: the pick may be the
         // outline around both, the page's rim across the other sheet being
         // no step. Its sides may all show well (the other sheet's edges over
-        // the desk), so every pick is looked at.
+        // the desk), so every pick is looked at. Where nothing convinced, the
+        // best outline may be the page with its side across the other sheet
+        // faint, or both sheets with their meeting: if it is paper, it is
+        // looked at too, and what comes out must pass as paper.
+        const bool sheetLike = accepted
+            || (winner < scored.size() && paper.judge(scored[winner].first).likeness >= PaperJudge::kPaper);
         Quad top;
-        if (accepted
-            && SheetOnSheet(closedGrey, grey, planes, paper.brightest(), tint).topSheet(scored[winner].first, &top)) {
+        if (sheetLike
+            && SheetOnSheet(closedGrey, grey, planes, paper.brightest(), tint).topSheet(scored[winner].first, &top)
+            && (accepted || !referee.overrules(scored, top))) {
+            accepted = true;
             scored.emplace_back(top, scorer.score(top));
             if (trace)
                 trace->push_back(Trace{top, top, scored.back().second, PaperJudge::Verdict(), false, false});

@@ -183,6 +183,10 @@ private slots:
         QTest::newRow("A4 page over a sheet, its side there bordering the sheet's pictures, dark desk") << dev << 667 << under;
         QTest::newRow("A4 page over a sheet, a box and the frame where the desk around is read, blue fabric desk")
             << dev << 541 << under;
+        QTest::newRow("A4 page over a sheet, its side there too faint for any outline to convince, wood desk")
+            << dev << 1153 << under;
+        QTest::newRow("Letter page over a sheet, its side there too faint for any outline to convince, dark desk")
+            << second << 663 << under;
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << dev << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << dev << 926 << folder;
