@@ -349,6 +349,21 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         }
     } else if (accepted && !useContent && !tracked) {
         winner = referee.largerSheet(scored, winner);
+    } else if (!accepted && !useContent && !tracked && !quick) {
+        // Nothing convinced: a page among things on the desk (a folder under
+        // it, its side along the folder's) may show whole only to the
+        // crowded desk's proposals; it must pass as paper.
+        ranked.clear();
+        for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
+            ranked.emplace_back(scorer.rank(c), c);
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+            judge(ranked[i].second);
+        const size_t page = referee.choosePaper(scored);
+        if (page < scored.size()) {
+            winner = page;
+            accepted = true;
+        }
     }
     // Only a full search looks further; both stages below read the desk's
     // tint along the picture's border.

@@ -187,6 +187,11 @@ private slots:
             << dev << 1153 << under;
         QTest::newRow("Letter page over a sheet, its side there too faint for any outline to convince, dark desk")
             << second << 663 << under;
+        const QString onFolder = QStringLiteral("folder under the page");
+        QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
+            << second << 1027 << onFolder;
+        QTest::newRow("receipt over a folder beside another, no outline convincing but the crowded desk's, grey desk")
+            << second << 796 << onFolder;
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << dev << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << dev << 926 << folder;
