@@ -389,16 +389,25 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // looked at too, and what comes out must pass as paper.
         const bool sheetLike = accepted
             || (winner < scored.size() && paper.judge(scored[winner].first).likeness >= PaperJudge::kPaper);
-        Quad top;
-        if (sheetLike
-            && SheetOnSheet(closedGrey, grey, planes, paper.brightest(), tint).topSheet(scored[winner].first, &top)
-            && (accepted || !referee.overrules(scored, top))) {
+        const SheetOnSheet sheets(closedGrey, grey, planes, paper.brightest(), tint);
+        const auto take = [&](const Quad& top) {
             accepted = true;
             scored.emplace_back(top, scorer.score(top));
             if (trace)
                 trace->push_back(Trace{top, top, scored.back().second, PaperJudge::Verdict(), false, false});
             winner = scored.size() - 1;
-        }
+        };
+        Quad top;
+        if (sheetLike && sheets.topSheet(scored[winner].first, &top) && (accepted || !referee.overrules(scored, top)))
+            take(top);
+        // Of two sheets apart, the larger whole one is the page: a larger
+        // outline of paper that did not convince may be a page over a third
+        // sheet, or the outline around both.
+        const size_t larger = accepted ? referee.largerPaperApart(scored, winner) : scored.size();
+        if (larger < scored.size() && sheets.topSheet(scored[larger].first, &top)
+            && std::abs(quad_geometry::signedArea(top)) > std::abs(quad_geometry::signedArea(scored[winner].first))
+            && !referee.overrules(scored, top))
+            take(top);
     }
     // The white part of a card printed with a band: the card is the
     // outline with its band.

@@ -294,6 +294,21 @@ size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const
     return winner;
 }
 
+size_t PageReferee::largerPaperApart(const Judged& judged, size_t picked) const
+{
+    size_t best = judged.size();
+    for (size_t i = 0; i < judged.size(); ++i) {
+        const CandidateScorer::Score& s = judged[i].second;
+        if (i == picked || convincing(s) || s.area <= kLargerSheet * judged[picked].second.area
+            || (best < judged.size() && s.total <= judged[best].second.total)
+            || !apartFrom(judged[i].first, judged[picked].first))
+            continue;
+        if (m_paper.judge(judged[i].first).likeness >= PaperJudge::kPaper)
+            best = i;
+    }
+    return best;
+}
+
 size_t PageReferee::choosePaper(const Judged& judged) const
 {
     const size_t none = judged.size();

@@ -44,6 +44,11 @@ public:
     // the search's pick among the outlines judged.
     size_t largerSheet(const Judged& judged, size_t picked) const;
 
+    // The best outline of paper apart from the pick and larger than it that
+    // did not convince (a page whose side across another sheet is faint, or
+    // the outline around both); judged.size() when there is none.
+    size_t largerPaperApart(const Judged& judged, size_t picked) const;
+
     // Whether `q` is a card lying alone: a card's proportions and size
     // under a camera framed for pages, all four sides in the picture, print,
     // no other convincing outline apart from it, and little else on the

@@ -55,6 +55,8 @@ constexpr double kMinUnder = 0.08;
 // the short side beyond it.
 constexpr float kPastCorner = 0.1f;
 constexpr float kRunsOn = 0.75f;
+// ...or of as much as the frame shows of that, down to this share.
+constexpr float kFramedReach = 0.5f;
 // A rim's last kRimEnd of its length at either end is seen on this share.
 constexpr float kRimEnd = 0.12f;
 constexpr float kRimEndSupport = 0.6f;
@@ -300,7 +302,12 @@ bool SheetOnSheet::endsAtCorners(const Quad& q, const bool rim[4], const cv::Mat
         for (const auto& e : ends) {
             const cv::Point2f corner = e[0], from = e[1];
             const cv::Point2f d = (corner - from) / static_cast<float>(std::max(1.0, cv::norm(corner - from)));
-            const cv::Point2f p = corner + d * 3.0f, r = corner + d * (3.0f + reach);
+            // Near the frame's edge, as far as the frame shows, if that is
+            // most of the way.
+            float length = reach;
+            while (length >= kFramedReach * reach && !frame.contains(corner + d * (3.0f + length)))
+                length -= 1.0f;
+            const cv::Point2f p = corner + d * 3.0f, r = corner + d * (3.0f + length);
             // Over the desk a side running on shows as a step; over the
             // other sheet's print, lines cross it anyway.
             if (!frame.contains(p) || !frame.contains(r))

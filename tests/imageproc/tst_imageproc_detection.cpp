@@ -187,6 +187,8 @@ private slots:
             << dev << 1153 << under;
         QTest::newRow("Letter page over a sheet, its side there too faint for any outline to convince, dark desk")
             << second << 663 << under;
+        QTest::newRow("A5 page over a sheet at the frame's edge, a smaller sheet cut by the frame convincing, dark desk")
+            << dev << 1146 << under;
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
