@@ -255,7 +255,11 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
     // A keyboard or a book cut by the frame edge has any proportions; a
     // card with a corner off the frame still shows all four sides.
     const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
-    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !cardShaped(q))
+    // A corner off the frame is where the sides meet beyond it, near the
+    // frame's corner, where the lens bends lines most: the proportions of
+    // such a card are known less well.
+    const bool shaped = cutByFrame(q, m_size) ? CardBand::cardShaped(q, m_size, kQuickCardSlack) : cardShaped(q);
+    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !shaped)
         return false;
     for (const auto& j : judged) {
         if (convincing(j.second) && j.second.area >= kOtherThing && apartFrom(j.first, q))
