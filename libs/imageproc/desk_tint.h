@@ -27,7 +27,6 @@ public:
     bool other(const cv::Vec3b& p) const;
 
 private:
-
     const cv::Mat& m_planes;
     cv::Vec2f m_desk;
 };

@@ -264,7 +264,9 @@ float SheetOnSheet::sideEvidence(cv::Point2f a, cv::Point2f b, Seen seen, const 
         int counted = 0, run = 0, total = 0;
         for (float t = 0.05f * length; t <= 0.95f * length; t += kSpacing, ++total) {
             const cv::Point2f p = a + d * t + n * static_cast<float>(k);
-            const bool shows = seen == Seen::Edge ? stepAt(p, n) : paperStepAt(p, out, region) || ridgeAt(p, n) || pictureStepAt(p, out);
+            const bool shows = seen == Seen::Edge
+                ? stepAt(p, n)
+                : paperStepAt(p, out, region) || ridgeAt(p, n) || pictureStepAt(p, out);
             if (shows) {
                 ++run;
             } else {

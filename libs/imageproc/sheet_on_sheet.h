@@ -3,18 +3,19 @@
 
 #include "quad.h"
 
-class DeskTint;
-
 #include <opencv2/core.hpp>
 
 #include <utility>
 #include <vector>
 
+class DeskTint;
+
 // A page lying partly over a second sheet merges with it into one bright
 // region, and the search outlines both. The page's side across the other
-// sheet shows only as its rim: a thin dark line over the paper, from desk to
-// desk, near where the region's outline turns in (the two sheets' edges
-// meeting). Cut along it, the region falls into the page and what shows of
+// sheet shows only faintly: as its rim (a thin dark line over the paper),
+// a small step between two papers' shades, or the border of a picture
+// printed on the sheet under it; from desk to desk, near where the region's
+// outline turns in (the two sheets' edges meeting). Cut along it, the region falls into the page and what shows of
 // the sheet under it; the larger whole part is the page. Works on the
 // search's reduced picture. Runs on the caller's thread; borrows the planes
 // for its life.
