@@ -40,9 +40,12 @@ constexpr float kMinStepCeiling = 4.0f;
 constexpr float kTrackScore = 0.8f;
 constexpr float kTrackMinSupport = 0.6f;
 // An outline found from the print outwards needs an edge of this many
-// levels on every side, agreed by this share of the side's samples.
+// levels on every side, agreed by this share of the side's samples; where
+// nothing else convinced, a little less will do.
 constexpr float kContentMinStep = 1.3f;
 constexpr float kContentMinSupport = 0.55f;
+constexpr float kContentAloneStep = 1.2f;
+constexpr float kContentAloneSupport = 0.5f;
 // ...and it replaces a convincing outline only when this much larger (the
 // outline was a picture on the page, not the page itself).
 constexpr float kContentOverArea = 1.5f;
@@ -210,7 +213,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         if (!printTried) {
             printTried = true;
             printFound = ContentOutliner(grey).propose(&fromPrint, &printEvidence)
-                && printEvidence.weakestStep >= kContentMinStep && printEvidence.weakestSupport >= kContentMinSupport;
+                && printEvidence.weakestStep >= kContentAloneStep
+                && printEvidence.weakestSupport >= kContentAloneSupport;
         }
         return printFound;
     };
@@ -297,8 +301,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     if (!tracked && !quick
         && (!accepted
             || !pageBySize(scored[winner].first, scored[winner].second))) {
-        const bool found = outlineFromPrint();
         const ContentOutliner::Evidence& e = printEvidence;
+        const bool found = outlineFromPrint()
+            && (!accepted || (e.weakestStep >= kContentMinStep && e.weakestSupport >= kContentMinSupport));
         fromContent = fromPrint;
         // A sheet with a printed band (a card): the print leads to the band's
         // edge, or past it to most of the sheet, and the band is the small

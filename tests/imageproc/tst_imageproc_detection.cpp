@@ -189,6 +189,8 @@ private slots:
             << second << 663 << under;
         QTest::newRow("A5 page over a sheet at the frame's edge, a smaller sheet cut by the frame convincing, dark desk")
             << dev << 1146 << under;
+        QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
+            << second << 417 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
