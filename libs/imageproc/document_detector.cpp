@@ -186,12 +186,16 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // Full judgement is the costly part: rank the proposals as they stand
     // and judge the most promising.
     std::vector<std::pair<float, Quad>> ranked;
-    for (const Quad& c : candidates)
-        ranked.emplace_back(scorer.rank(c), c);
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
-        judge(ranked[i].second);
+    const auto judgeBest = [&](const std::vector<Quad>& proposals) {
+        ranked.clear();
+        for (const Quad& c : proposals)
+            ranked.emplace_back(scorer.rank(c), c);
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
+            judge(ranked[i].second);
+    };
+    judgeBest(candidates);
     // A small outline may be a picture on a page whose own edges are faint,
     // unless it is well brighter than around it: a sheet on a darker desk.
     const auto pageBySize = [&](const Quad& q, const CandidateScorer::Score& s) {
@@ -334,15 +338,8 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // when it was found.
     const size_t picked = accepted && !useContent ? winner : scored.size();
     if ((accepted || useContent) && !tracked && referee.overrules(scored, useContent ? fromContent : scored[winner].first)) {
-        if (!quick) {
-            ranked.clear();
-            for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
-                ranked.emplace_back(scorer.rank(c), c);
-            std::stable_sort(ranked.begin(), ranked.end(),
-                             [](const auto& a, const auto& b) { return a.first > b.first; });
-            for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
-                judge(ranked[i].second);
-        }
+        if (!quick)
+            judgeBest(CandidateFinder(planes, sat).findOnCrowdedDesk());
         const size_t page = referee.choosePaper(scored);
         const bool card = referee.isCard(scored, useContent ? fromContent : scored[winner].first);
         if (page < scored.size()) {
@@ -358,12 +355,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Nothing convinced: a page among things on the desk (a folder under
         // it, its side along the folder's) may show whole only to the
         // crowded desk's proposals; it must pass as paper.
-        ranked.clear();
-        for (const Quad& c : CandidateFinder(planes, sat).findOnCrowdedDesk())
-            ranked.emplace_back(scorer.rank(c), c);
-        std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (size_t i = 0; i < ranked.size() && i < kJudged; ++i)
-            judge(ranked[i].second);
+        judgeBest(CandidateFinder(planes, sat).findOnCrowdedDesk());
         const size_t page = referee.choosePaper(scored);
         if (page < scored.size()) {
             winner = page;

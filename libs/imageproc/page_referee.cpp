@@ -258,8 +258,8 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
     // A corner off the frame is where the sides meet beyond it, near the
     // frame's corner, where the lens bends lines most: the proportions of
     // such a card are known less well.
-    const bool shaped = cutByFrame(q, m_size) ? CardBand::cardShaped(q, m_size, kQuickCardSlack) : cardShaped(q);
-    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !shaped)
+    const float slack = m_quick || cutByFrame(q, m_size) ? kQuickCardSlack : 0.0f;
+    if (area > kCardMaxArea || alongFrameEdge(q, m_size) || !CardBand::cardShaped(q, m_size, slack))
         return false;
     for (const auto& j : judged) {
         if (convincing(j.second) && j.second.area >= kOtherThing && apartFrom(j.first, q))

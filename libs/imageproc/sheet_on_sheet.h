@@ -15,10 +15,11 @@ class DeskTint;
 // sheet shows only faintly: as its rim (a thin dark line over the paper),
 // a small step between two papers' shades, or the border of a picture
 // printed on the sheet under it; from desk to desk, near where the region's
-// outline turns in (the two sheets' edges meeting). Cut along it, the region falls into the page and what shows of
-// the sheet under it; the larger whole part is the page. Works on the
-// search's reduced picture. Runs on the caller's thread; borrows the planes
-// for its life.
+// outline turns in (the two sheets' edges meeting). Cut along it, the
+// region falls into the page and what shows of the sheet under it; the
+// larger whole part is the page. Works on the search's reduced picture.
+// Runs on the caller's thread; borrows the planes and the desk's tint for
+// its life.
 class SheetOnSheet {
 public:
     // `closedGrey`: brightness with thin print closed away; `grey`: as
