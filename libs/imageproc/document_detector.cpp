@@ -52,6 +52,9 @@ constexpr float kContentOverArea = 1.5f;
 constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
+// A page cut out of an outline around the pick replaces it when this much
+// larger.
+constexpr float kTopOverPick = 1.1f;
 // Proposals judged in full per source.
 constexpr size_t kJudged = 8;
 
@@ -400,11 +403,18 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Of two sheets apart, the larger whole one is the page: a larger
         // outline of paper that did not convince may be a page over a third
         // sheet, or the outline around both.
-        const size_t larger = accepted ? referee.largerPaperApart(scored, winner) : scored.size();
+        const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
+        const size_t larger = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Apart) : scored.size();
         if (larger < scored.size() && sheets.topSheet(scored[larger].first, &top)
-            && std::abs(quad_geometry::signedArea(top)) > std::abs(quad_geometry::signedArea(scored[winner].first))
-            && !referee.overrules(scored, top))
+            && areaOf(top) > areaOf(scored[winner].first) && !referee.overrules(scored, top)) {
             take(top);
+        } else {
+            const size_t around = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Around) : scored.size();
+            if (around < scored.size() && sheets.topSheet(scored[around].first, &top)
+                && areaOf(top) > kTopOverPick * areaOf(scored[winner].first)
+                && !referee.overrules(scored, top))
+                take(top);
+        }
     }
     // The white part of a card printed with a band: the card is the
     // outline with its band.

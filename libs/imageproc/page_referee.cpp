@@ -108,6 +108,15 @@ bool apartFrom(const Quad& a, const Quad& b)
     return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
 }
 
+// Whether nearly all of `inner` lies inside `outer` (the two fitted apart
+// may differ by a few pixels along a shared side).
+bool mostlyWithin(const Quad& inner, const Quad& outer)
+{
+    std::vector<cv::Point2f> pa(inner.p.begin(), inner.p.end()), pb(outer.p.begin(), outer.p.end()), common;
+    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
+    return shared >= 0.95 * std::abs(quad_geometry::signedArea(inner));
+}
+
 bool notPaper(const PaperJudge::Verdict& v)
 {
     // A folder's label makes a little of it blank; the folder stays
@@ -298,14 +307,15 @@ size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const
     return winner;
 }
 
-size_t PageReferee::largerPaperApart(const Judged& judged, size_t picked) const
+size_t PageReferee::largerPaper(const Judged& judged, size_t picked, Placement placement) const
 {
     size_t best = judged.size();
     for (size_t i = 0; i < judged.size(); ++i) {
         const CandidateScorer::Score& s = judged[i].second;
+        const bool placed = placement == Placement::Apart ? apartFrom(judged[i].first, judged[picked].first)
+                                                          : mostlyWithin(judged[picked].first, judged[i].first);
         if (i == picked || convincing(s) || s.area <= kLargerSheet * judged[picked].second.area
-            || (best < judged.size() && s.total <= judged[best].second.total)
-            || !apartFrom(judged[i].first, judged[picked].first))
+            || (best < judged.size() && s.total <= judged[best].second.total) || !placed)
             continue;
         if (m_paper.judge(judged[i].first).likeness >= PaperJudge::kPaper)
             best = i;

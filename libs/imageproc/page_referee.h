@@ -44,10 +44,13 @@ public:
     // the search's pick among the outlines judged.
     size_t largerSheet(const Judged& judged, size_t picked) const;
 
-    // The best outline of paper apart from the pick and larger than it that
-    // did not convince (a page whose side across another sheet is faint, or
-    // the outline around both); judged.size() when there is none.
-    size_t largerPaperApart(const Judged& judged, size_t picked) const;
+    // The best outline of paper larger than the pick that did not convince,
+    // lying apart from it (a page whose side across another sheet is faint,
+    // or the outline around both) or around it (the pick being the page cut
+    // short along a line of its print, its side across a second sheet
+    // faint); judged.size() when there is none.
+    enum class Placement { Apart, Around };
+    size_t largerPaper(const Judged& judged, size_t picked, Placement placement) const;
 
     // Whether `q` is a card lying alone: a card's proportions and size
     // under a camera framed for pages, all four sides in the picture, print,

@@ -189,6 +189,9 @@ private slots:
             << second << 663 << under;
         QTest::newRow("A5 page over a sheet at the frame's edge, a smaller sheet cut by the frame convincing, dark desk")
             << dev << 1146 << under;
+        QTest::newRow("A4 page over a sheet, a column of its print convincing, box and phone beside, cluttered desk")
+            << dev << 191 << under;
+        QTest::newRow("receipt over a sheet, its lower half convincing, grey desk") << second << 678 << under;
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
