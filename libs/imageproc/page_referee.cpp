@@ -48,6 +48,10 @@ constexpr float kOtherTintShare = 0.12f;
 // least this share of the other.
 constexpr float kLargerSheet = 1.3f;
 constexpr float kOtherSheetScore = 0.8f;
+// The outline around a pick that is part of a page, cut short along its
+// print, is at least this many times larger (looking around every pick
+// would cost much of a frame's budget for little).
+constexpr float kPartOfPage = 2.0f;
 // A paper outline lying inside one this many times larger that is not
 // paper is a label on a folder or a box (a receipt on a folder is larger);
 // the folder's edges show on most of its outline, though the frame may cut
@@ -314,7 +318,8 @@ size_t PageReferee::largerPaper(const Judged& judged, size_t picked, Placement p
         const CandidateScorer::Score& s = judged[i].second;
         const bool placed = placement == Placement::Apart ? apartFrom(judged[i].first, judged[picked].first)
                                                           : mostlyWithin(judged[picked].first, judged[i].first);
-        if (i == picked || convincing(s) || s.area <= kLargerSheet * judged[picked].second.area
+        const float larger = placement == Placement::Apart ? kLargerSheet : kPartOfPage;
+        if (i == picked || convincing(s) || s.area <= larger * judged[picked].second.area
             || (best < judged.size() && s.total <= judged[best].second.total) || !placed)
             continue;
         if (m_paper.judge(judged[i].first).likeness >= PaperJudge::kPaper)
