@@ -290,6 +290,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             // its printed band).
             if (CandidateScorer::aroundNearlyAsWell(scored[i].first, scored[i].second, scored[winner].first,
                                                     scored[winner].second, planes.size())
+                && !referee.sheetBeside(scored[i].first, scored[winner].first)
                 && (!referee.rimPlainlyNotPaper(scored[i].first, scored[winner].first)
                     || (CardBand::cardShaped(scored[i].first, planes.size())
                         && !CardBand::cardShaped(scored[winner].first, planes.size()))))

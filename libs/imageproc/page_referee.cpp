@@ -47,6 +47,10 @@ constexpr float kOtherTintShare = 0.12f;
 // Of two sheets apart, one this much larger is the page, if it scores at
 // least this share of the other.
 constexpr float kLargerSheet = 1.3f;
+// Corners this share of the picture's diagonal apart are one; a sheet's
+// paper (not a picture printed on it) is blank on this share of it.
+constexpr float kSharedCorner = 0.02f;
+constexpr float kMostlyBlank = 0.7f;
 constexpr float kOtherSheetScore = 0.8f;
 // The outline around a pick that is part of a page, cut short along its
 // print, is at least this many times larger (looking around every pick
@@ -232,6 +236,18 @@ bool PageReferee::overrules(const Judged& judged, const Quad& picked) const
 {
     const float area = static_cast<float>(std::abs(quad_geometry::signedArea(picked)) / (static_cast<double>(m_size.width) * m_size.height));
     return plainlyNotPaper(picked) || labelOnSomething(judged, picked, area) || m_paper.brightIsKeys(picked);
+}
+
+bool PageReferee::sheetBeside(const Quad& outer, const Quad& inner) const
+{
+    const float near = kSharedCorner * static_cast<float>(std::hypot(m_size.width, m_size.height));
+    const auto shared = std::count_if(inner.p.begin(), inner.p.end(), [&](const cv::Point2f& a) {
+        return std::any_of(outer.p.begin(), outer.p.end(), [&](const cv::Point2f& b) { return cv::norm(a - b) <= near; });
+    });
+    if (shared != 1 && shared != 3)
+        return false;
+    const PaperJudge::Verdict v = m_paper.judge(inner);
+    return v.likeness >= PaperJudge::kPaper && v.blank >= kMostlyBlank && rimIsPaper(outer, inner);
 }
 
 // Around a picture on a page lies blank paper; around a page on a book lies

@@ -35,6 +35,12 @@ public:
     // book or the folder a page lies on).
     bool rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const;
 
+    // Whether `outer` is the paper sheet `inner` plus another sheet beside
+    // or under it: the two meet at one corner or three (a page's print
+    // keeps margins all round; a page cut short along a row of its print
+    // shares two) and paper lies between them.
+    bool sheetBeside(const Quad& outer, const Quad& inner) const;
+
     // Of the outlines judged, the index of the page among those that look
     // like paper; `judged.size()` when none does.
     size_t choosePaper(const Judged& judged) const;

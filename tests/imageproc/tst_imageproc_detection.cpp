@@ -192,6 +192,8 @@ private slots:
         QTest::newRow("A4 page over a sheet, a column of its print convincing, box and phone beside, cluttered desk")
             << dev << 191 << under;
         QTest::newRow("receipt over a sheet, its lower half convincing, grey desk") << second << 678 << under;
+        QTest::newRow("A4 page partly in shade over a sheet the frame cuts, the outline around both nearly as convincing, fabric desk")
+            << dev << 189 << under;
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
