@@ -75,6 +75,12 @@ constexpr float kCutLabelHolder = 3.0f;
 constexpr float kLabelMaxArea = 0.1f;
 constexpr float kLabelRim = 1.4f;
 constexpr float kOtherColour = 12.0f;
+// An outline around a label and part of the folder it is stuck on: small,
+// less than this share of it blank, and this saturated over all (a page's
+// pictures leave more of it blank; a card, hardly any).
+constexpr float kLabelAndFolderArea = 0.2f;
+constexpr float kLabelAndFolderBlank = 0.4f;
+constexpr float kLabelAndFolderSaturation = 0.35f;
 
 // Whether a side runs along the frame edge, where the frame cut something
 // larger.
@@ -264,6 +270,11 @@ bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float ar
 {
     // A small one with a plainly coloured thing all around it: cut by the
     // frame, or of a colour other than the desk's.
+    if (area < kLabelAndFolderArea) {
+        const PaperJudge::Verdict v = m_paper.judge(q);
+        if (v.blank >= kFewBlank && v.blank < kLabelAndFolderBlank && v.saturation >= kLabelAndFolderSaturation)
+            return true;
+    }
     if (area < kLabelMaxArea) {
         const Quad rim = quad_geometry::grown(q, kLabelRim);
         const PaperJudge::Verdict v = m_paper.judge(rim, &q);

@@ -192,6 +192,8 @@ private slots:
         QTest::newRow("A4 page over a sheet, a column of its print convincing, box and phone beside, cluttered desk")
             << dev << 191 << under;
         QTest::newRow("receipt over a sheet, its lower half convincing, grey desk") << second << 678 << under;
+        QTest::newRow("A5 page over a sheet, an outline around its coloured picture strip convincing, wood desk")
+            << second << 782 << under;
         QTest::newRow("A4 page partly in shade over a sheet the frame cuts, the outline around both nearly as convincing, fabric desk")
             << dev << 189 << under;
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
@@ -210,6 +212,10 @@ private slots:
         QTest::newRow("no page: orange folder with a label, the frame cutting it, dark fabric desk") << second << 88
                                                                                                    << folder;
         QTest::newRow("no page: folder with a label beside a book, fabric desk") << dev << 572 << folder;
+        QTest::newRow("no page: a label with part of the red folder it is on, beside a box, wood desk") << second << 680
+                                                                                                       << folder;
+        QTest::newRow("no page: a label with part of a teal folder beside a magenta one, grey desk") << second << 211
+                                                                                                     << folder;
         const QString keyboard = QStringLiteral("keyboard");
         QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << dev << 800 << keyboard;
         QTest::newRow("no page: keyboard beside a folder, wood desk") << dev << 905 << keyboard;
