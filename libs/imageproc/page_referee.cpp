@@ -25,6 +25,11 @@ constexpr float kStronglySaturated = 0.9f;
 constexpr float kHardlyBlank = 0.1f;
 constexpr float kKeysTexture = 0.5f;
 constexpr float kLittleInk = 0.05f;
+// ...or small, blank all over and with edges on much of it (a block of a
+// white keyboard's keys).
+constexpr float kKeysBlockArea = 0.1f;
+constexpr float kAllBlank = 0.95f;
+constexpr float kKeysBlockTexture = 0.4f;
 // A card (85.6 x 54 mm) is taken on a desk without a page when it has a
 // card's proportions, a card's size under a camera framed for pages, print,
 // and no other thing beside it.
@@ -229,8 +234,17 @@ bool PageReferee::plainlyNotPaper(const Quad& q) const
     // as a card.
     const PaperJudge::Verdict v = m_paper.judge(q);
     return notPaper(v)
-        || ((v.blank < kHardlyBlank || (v.texture >= kKeysTexture && v.ink < kLittleInk))
-            && !cardShaped(q));
+        || ((v.blank < kHardlyBlank || (v.texture >= kKeysTexture && v.ink < kLittleInk)) && !cardShaped(q))
+        || keysBlock(q, v);
+}
+
+bool PageReferee::keysBlock(const Quad& q, const PaperJudge::Verdict& v) const
+{
+    // Small, all of it bright and colourless once the gaps are closed, its
+    // level changing at every key. A card or a receipt that small carries
+    // print that leaves some of it not blank.
+    const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
+    return area < kKeysBlockArea && v.blank >= kAllBlank && v.texture >= kKeysBlockTexture;
 }
 
 bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
@@ -369,7 +383,10 @@ size_t PageReferee::choosePaper(const Judged& judged) const
     };
     const auto keyboard = [&](size_t i) {
         if (net[i] < 0)
-            net[i] = m_paper.printIsOneNet(judged[i].first) || m_paper.brightIsKeys(judged[i].first) ? 1 : 0;
+            net[i] = m_paper.printIsOneNet(judged[i].first) || m_paper.brightIsKeys(judged[i].first)
+                    || keysBlock(judged[i].first, m_paper.judge(judged[i].first))
+                ? 1
+                : 0;
         return net[i] == 1;
     };
     size_t winner = none;

@@ -66,6 +66,7 @@ public:
 
 private:
     bool plainlyNotPaper(const Quad& q) const;
+    bool keysBlock(const Quad& q, const PaperJudge::Verdict& v) const;
     bool cardShaped(const Quad& q) const;
     bool convincing(const CandidateScorer::Score& s) const;
     bool pageLike(const Quad& q) const;

@@ -219,6 +219,11 @@ private slots:
         const QString keyboard = QStringLiteral("keyboard");
         QTest::newRow("no page: dark keyboard beside another and a box, dark desk") << dev << 800 << keyboard;
         QTest::newRow("no page: keyboard beside a folder, wood desk") << dev << 905 << keyboard;
+        QTest::newRow("no page: a block of a white keyboard's keys, books beside, dark desk") << dev << 934 << keyboard;
+        QTest::newRow("no page: a block of eleven white keys, a folder and a phone beside, dark desk") << second << 305
+                                                                                                     << keyboard;
+        QTest::newRow("no page: a block of white keys beside a box and another keyboard, grey desk") << second << 339
+                                                                                                     << keyboard;
         QTest::newRow("no page: three dark green books, purple fabric desk") << dev << 435 << QStringLiteral("book");
         // A coloured card alone, its edges lost in a grained desk or under
         // a finger's shadow, shows its colour plainly.
