@@ -405,12 +405,17 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // outline of paper that did not convince may be a page over a third
         // sheet, or the outline around both.
         const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
-        const size_t larger = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Apart) : scored.size();
+        const size_t larger
+            = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Apart) : scored.size();
         if (larger < scored.size() && sheets.topSheet(scored[larger].first, &top)
             && areaOf(top) > areaOf(scored[winner].first) && !referee.overrules(scored, top)) {
             take(top);
         } else {
-            const size_t around = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Around) : scored.size();
+            // The pick may be part of the page, cut short along a row of its
+            // print where its side across a second sheet is faint: a larger
+            // outline of paper around the pick may hold the page whole.
+            const size_t around
+                = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Around) : scored.size();
             if (around < scored.size() && sheets.topSheet(scored[around].first, &top)
                 && areaOf(top) > kTopOverPick * areaOf(scored[winner].first)
                 && !referee.overrules(scored, top))

@@ -52,11 +52,11 @@ constexpr float kOtherTintShare = 0.12f;
 // Of two sheets apart, one this much larger is the page, if it scores at
 // least this share of the other.
 constexpr float kLargerSheet = 1.3f;
+constexpr float kOtherSheetScore = 0.8f;
 // Corners this share of the picture's diagonal apart are one; a sheet's
 // paper (not a picture printed on it) is blank on this share of it.
 constexpr float kSharedCorner = 0.02f;
 constexpr float kMostlyBlank = 0.7f;
-constexpr float kOtherSheetScore = 0.8f;
 // The outline around a pick that is part of a page, cut short along its
 // print, is at least this many times larger (looking around every pick
 // would cost much of a frame's budget for little).
@@ -262,7 +262,8 @@ bool PageReferee::sheetBeside(const Quad& outer, const Quad& inner) const
 {
     const float near = kSharedCorner * static_cast<float>(std::hypot(m_size.width, m_size.height));
     const auto shared = std::count_if(inner.p.begin(), inner.p.end(), [&](const cv::Point2f& a) {
-        return std::any_of(outer.p.begin(), outer.p.end(), [&](const cv::Point2f& b) { return cv::norm(a - b) <= near; });
+        return std::any_of(outer.p.begin(), outer.p.end(),
+                           [&](const cv::Point2f& b) { return cv::norm(a - b) <= near; });
     });
     if (shared != 1 && shared != 3)
         return false;
@@ -282,13 +283,14 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 // outline that is not.
 bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
 {
-    // A small one with a plainly coloured thing all around it: cut by the
-    // frame, or of a colour other than the desk's.
+    // A small one holding part of the coloured thing it is stuck on.
     if (area < kLabelAndFolderArea) {
         const PaperJudge::Verdict v = m_paper.judge(q);
         if (v.blank >= kFewBlank && v.blank < kLabelAndFolderBlank && v.saturation >= kLabelAndFolderSaturation)
             return true;
     }
+    // A small one with a plainly coloured thing all around it: cut by the
+    // frame, or of a colour other than the desk's.
     if (area < kLabelMaxArea) {
         const Quad rim = quad_geometry::grown(q, kLabelRim);
         const PaperJudge::Verdict v = m_paper.judge(rim, &q);

@@ -194,7 +194,7 @@ private slots:
         QTest::newRow("receipt over a sheet, its lower half convincing, grey desk") << second << 678 << under;
         QTest::newRow("A5 page over a sheet, an outline around its coloured picture strip convincing, wood desk")
             << second << 782 << under;
-        QTest::newRow("A4 page partly in shade over a sheet the frame cuts, the outline around both nearly as convincing, fabric desk")
+        QTest::newRow("A4 page in part shaded over a sheet the frame cuts, the outline around both nearly as good, fabric desk")
             << dev << 189 << under;
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
