@@ -221,18 +221,25 @@ bool PageReferee::pageLike(const Quad& q) const
     return m_paper.judge(q).likeness >= PaperJudge::kPaper;
 }
 
+bool PageReferee::paperNoLabel(const Judged& judged, size_t i, PaperJudge::Verdict* verdict) const
+{
+    const PaperJudge::Verdict v = m_paper.judge(judged[i].first);
+    if (verdict)
+        *verdict = v;
+    return v.likeness >= PaperJudge::kPaper && !labelOnSomething(judged, judged[i].first, judged[i].second.area, v);
+}
+
 bool PageReferee::cardShaped(const Quad& q) const
 {
     return CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f);
 }
 
-bool PageReferee::plainlyNotPaper(const Quad& q) const
+bool PageReferee::plainlyNotPaper(const Quad& q, const PaperJudge::Verdict& v) const
 {
     // Hardly any white inside (a book's cover, lit dimly so that it is not
     // dark against the brightest thing), or edges everywhere and hardly any
     // print (a keyboard's keys). A coloured card shows both and is judged
     // as a card.
-    const PaperJudge::Verdict v = m_paper.judge(q);
     return notPaper(v)
         || ((v.blank < kHardlyBlank || (v.texture >= kKeysTexture && v.ink < kLittleInk)) && !cardShaped(q))
         || keysBlock(q, v);
@@ -255,7 +262,8 @@ bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
 bool PageReferee::overrules(const Judged& judged, const Quad& picked) const
 {
     const float area = static_cast<float>(std::abs(quad_geometry::signedArea(picked)) / (static_cast<double>(m_size.width) * m_size.height));
-    return plainlyNotPaper(picked) || labelOnSomething(judged, picked, area) || m_paper.brightIsKeys(picked);
+    const PaperJudge::Verdict v = m_paper.judge(picked);
+    return plainlyNotPaper(picked, v) || labelOnSomething(judged, picked, area, v) || m_paper.brightIsKeys(picked);
 }
 
 bool PageReferee::sheetBeside(const Quad& outer, const Quad& inner) const
@@ -281,11 +289,11 @@ bool PageReferee::rimIsPaper(const Quad& outer, const Quad& inner) const
 
 // A white label on a folder or a box is paper too, but small on a larger
 // outline that is not.
-bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area) const
+bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float area,
+                                   const PaperJudge::Verdict& v) const
 {
     // A small one holding part of the coloured thing it is stuck on.
     if (area < kLabelAndFolderArea) {
-        const PaperJudge::Verdict v = m_paper.judge(q);
         if (v.blank >= kFewBlank && v.blank < kLabelAndFolderBlank && v.saturation >= kLabelAndFolderSaturation)
             return true;
     }
@@ -293,8 +301,8 @@ bool PageReferee::labelOnSomething(const Judged& judged, const Quad& q, float ar
     // frame, or of a colour other than the desk's.
     if (area < kLabelMaxArea) {
         const Quad rim = quad_geometry::grown(q, kLabelRim);
-        const PaperJudge::Verdict v = m_paper.judge(rim, &q);
-        if (v.blank < kFewBlank && v.saturation >= kSaturated && (alongFrameEdge(q, m_size) || !ofDeskColour(rim, q)))
+        const PaperJudge::Verdict r = m_paper.judge(rim, &q);
+        if (r.blank < kFewBlank && r.saturation >= kSaturated && (alongFrameEdge(q, m_size) || !ofDeskColour(rim, q)))
             return true;
     }
     const float holder = cutByFrame(q, m_size) ? kCutLabelHolder : kLabelHolder;
@@ -343,8 +351,7 @@ size_t PageReferee::largerSheet(const Judged& judged, size_t picked) const
         const CandidateScorer::Score& s = judged[i].second;
         if (i == picked || !convincing(s) || s.total < kOtherSheetScore * judged[picked].second.total
             || !apartFrom(judged[i].first, judged[picked].first) || alongFrameEdge(judged[i].first, m_size)
-            || !pageLike(judged[i].first) || labelOnSomething(judged, judged[i].first, s.area)
-            || m_paper.printIsOneNet(judged[i].first))
+            || !paperNoLabel(judged, i) || m_paper.printIsOneNet(judged[i].first))
             continue;
         const bool larger = s.area > kLargerSheet * judged[winner].second.area;
         const bool alike = s.area * kLargerSheet >= judged[winner].second.area && !larger;
@@ -375,18 +382,19 @@ size_t PageReferee::choosePaper(const Judged& judged) const
 {
     const size_t none = judged.size();
     std::vector<int> paper(judged.size(), -1), net(judged.size(), -1);
+    std::vector<PaperJudge::Verdict> verdicts(judged.size());
     // Checked lazily: the judgement and the keyboard check cost most.
     const auto eligible = [&](size_t i) {
         if (!convincing(judged[i].second))
             return false;
         if (paper[i] < 0)
-            paper[i] = pageLike(judged[i].first) && !labelOnSomething(judged, judged[i].first, judged[i].second.area);
+            paper[i] = paperNoLabel(judged, i, &verdicts[i]) ? 1 : 0;
         return paper[i] == 1;
     };
     const auto keyboard = [&](size_t i) {
         if (net[i] < 0)
             net[i] = m_paper.printIsOneNet(judged[i].first) || m_paper.brightIsKeys(judged[i].first)
-                    || keysBlock(judged[i].first, m_paper.judge(judged[i].first))
+                    || keysBlock(judged[i].first, verdicts[i])
                 ? 1
                 : 0;
         return net[i] == 1;

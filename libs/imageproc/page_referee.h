@@ -65,13 +65,17 @@ public:
     bool isCard(const Judged& judged, const Quad& q) const;
 
 private:
-    bool plainlyNotPaper(const Quad& q) const;
+    // `v`: the paper judge's verdict on q.
+    bool plainlyNotPaper(const Quad& q, const PaperJudge::Verdict& v) const;
     bool keysBlock(const Quad& q, const PaperJudge::Verdict& v) const;
     bool cardShaped(const Quad& q) const;
     bool convincing(const CandidateScorer::Score& s) const;
     bool pageLike(const Quad& q) const;
+    // Whether judged[i] looks like paper and is no label; its verdict in
+    // `verdict` when given.
+    bool paperNoLabel(const Judged& judged, size_t i, PaperJudge::Verdict* verdict = nullptr) const;
     bool rimIsPaper(const Quad& outer, const Quad& inner) const;
-    bool labelOnSomething(const Judged& judged, const Quad& q, float area) const;
+    bool labelOnSomething(const Judged& judged, const Quad& q, float area, const PaperJudge::Verdict& v) const;
     bool ofDeskColour(const Quad& rim, const Quad& q) const;
     cv::Vec2f deskColour() const;
     // Share of the picture away from q of another tint than the desk's.
