@@ -297,6 +297,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
                 winner = i;
         }
     }
+    const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
     bool accepted = winner < scored.size() && scored[winner].second.total >= kAcceptScore
         && scored[winner].second.minSupport >= kAcceptMinSupport;
     // Nothing convincing, or only something that may be a picture on a
@@ -324,7 +325,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             fromContent = joined;
             around = true;
         }
-        const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
         // Edges seen clearly all round may extend the outline by less.
         const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
         const float overArea = clear ? kContentClearOverArea : kContentOverArea;
@@ -404,7 +404,6 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Of two sheets apart, the larger whole one is the page: a larger
         // outline of paper that did not convince may be a page over a third
         // sheet, or the outline around both.
-        const auto areaOf = [](const Quad& q) { return std::abs(quad_geometry::signedArea(q)); };
         const size_t larger
             = accepted ? referee.largerPaper(scored, winner, PageReferee::Placement::Apart) : scored.size();
         if (larger < scored.size() && sheets.topSheet(scored[larger].first, &top)

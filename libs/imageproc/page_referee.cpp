@@ -119,21 +119,24 @@ float medianOf(std::vector<unsigned char>& v)
     return static_cast<float>(v[v.size() / 2]);
 }
 
+double sharedArea(const Quad& a, const Quad& b)
+{
+    std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
+    return cv::intersectConvexConvex(pa, pb, common, true);
+}
+
 // Whether two outlines share (nearly) nothing.
 bool apartFrom(const Quad& a, const Quad& b)
 {
-    std::vector<cv::Point2f> pa(a.p.begin(), a.p.end()), pb(b.p.begin(), b.p.end()), common;
-    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
-    return shared < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
+    return sharedArea(a, b)
+        < 0.02 * std::min(std::abs(quad_geometry::signedArea(a)), std::abs(quad_geometry::signedArea(b)));
 }
 
 // Whether nearly all of `inner` lies inside `outer` (the two fitted apart
 // may differ by a few pixels along a shared side).
 bool mostlyWithin(const Quad& inner, const Quad& outer)
 {
-    std::vector<cv::Point2f> pa(inner.p.begin(), inner.p.end()), pb(outer.p.begin(), outer.p.end()), common;
-    const double shared = cv::intersectConvexConvex(pa, pb, common, true);
-    return shared >= 0.95 * std::abs(quad_geometry::signedArea(inner));
+    return sharedArea(inner, outer) >= 0.95 * std::abs(quad_geometry::signedArea(inner));
 }
 
 bool notPaper(const PaperJudge::Verdict& v)
@@ -229,6 +232,11 @@ bool PageReferee::paperNoLabel(const Judged& judged, size_t i, PaperJudge::Verdi
     return v.likeness >= PaperJudge::kPaper && !labelOnSomething(judged, judged[i].first, judged[i].second.area, v);
 }
 
+double PageReferee::shareOfPicture(const Quad& q) const
+{
+    return std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
+}
+
 bool PageReferee::cardShaped(const Quad& q) const
 {
     return CardBand::cardShaped(q, m_size, m_quick ? kQuickCardSlack : 0.0f);
@@ -250,8 +258,7 @@ bool PageReferee::keysBlock(const Quad& q, const PaperJudge::Verdict& v) const
     // Small, all of it bright and colourless once the gaps are closed, its
     // level changing at every key. A card or a receipt that small carries
     // print that leaves some of it not blank.
-    const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
-    return area < kKeysBlockArea && v.blank >= kAllBlank && v.texture >= kKeysBlockTexture;
+    return shareOfPicture(q) < kKeysBlockArea && v.blank >= kAllBlank && v.texture >= kKeysBlockTexture;
 }
 
 bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
@@ -261,7 +268,7 @@ bool PageReferee::rimPlainlyNotPaper(const Quad& outer, const Quad& inner) const
 
 bool PageReferee::overrules(const Judged& judged, const Quad& picked) const
 {
-    const float area = static_cast<float>(std::abs(quad_geometry::signedArea(picked)) / (static_cast<double>(m_size.width) * m_size.height));
+    const float area = static_cast<float>(shareOfPicture(picked));
     const PaperJudge::Verdict v = m_paper.judge(picked);
     return plainlyNotPaper(picked, v) || labelOnSomething(judged, picked, area, v) || m_paper.brightIsKeys(picked);
 }
@@ -318,7 +325,7 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
 {
     // A keyboard or a book cut by the frame edge has any proportions; a
     // card with a corner off the frame still shows all four sides.
-    const double area = std::abs(quad_geometry::signedArea(q)) / (static_cast<double>(m_size.width) * m_size.height);
+    const double area = shareOfPicture(q);
     // A corner off the frame is where the sides meet beyond it, near the
     // frame's corner, where the lens bends lines most: the proportions of
     // such a card are known less well.
@@ -366,11 +373,13 @@ size_t PageReferee::largerPaper(const Judged& judged, size_t picked, Placement p
     size_t best = judged.size();
     for (size_t i = 0; i < judged.size(); ++i) {
         const CandidateScorer::Score& s = judged[i].second;
-        const bool placed = placement == Placement::Apart ? apartFrom(judged[i].first, judged[picked].first)
-                                                          : mostlyWithin(judged[picked].first, judged[i].first);
         const float larger = placement == Placement::Apart ? kLargerSheet : kPartOfPage;
         if (i == picked || convincing(s) || s.area <= larger * judged[picked].second.area
-            || (best < judged.size() && s.total <= judged[best].second.total) || !placed)
+            || (best < judged.size() && s.total <= judged[best].second.total))
+            continue;
+        const bool placed = placement == Placement::Apart ? apartFrom(judged[i].first, judged[picked].first)
+                                                          : mostlyWithin(judged[picked].first, judged[i].first);
+        if (!placed)
             continue;
         if (m_paper.judge(judged[i].first).likeness >= PaperJudge::kPaper)
             best = i;

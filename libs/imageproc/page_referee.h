@@ -68,6 +68,8 @@ private:
     // `v`: the paper judge's verdict on q.
     bool plainlyNotPaper(const Quad& q, const PaperJudge::Verdict& v) const;
     bool keysBlock(const Quad& q, const PaperJudge::Verdict& v) const;
+    // Share of the picture q covers.
+    double shareOfPicture(const Quad& q) const;
     bool cardShaped(const Quad& q) const;
     bool convincing(const CandidateScorer::Score& s) const;
     bool pageLike(const Quad& q) const;
