@@ -22,6 +22,15 @@ constexpr int kRimDip = 8;
 constexpr float kMinRimPiece = 0.08f;
 constexpr size_t kMaxRims = 12;
 constexpr int kMaxCrowd = 16;
+// A side across another sheet may show as no more than a step between the
+// two papers' shades: an edge of this strength (the lower of the edge
+// finder's two thresholds) at least kStepInset pixels in from the paper's
+// outline, with bright paper kStepReach pixels either side of it. The
+// longest kMaxStepRims such lines are taken besides the rims.
+constexpr double kShadeStep = 9;
+constexpr int kStepInset = 4;
+constexpr float kStepReach = 3.0f;
+constexpr size_t kMaxStepRims = 4;
 // A line found at half size is fitted again to the thin places within
 // this many pixels of it.
 constexpr float kRefit = 2.5f;
@@ -332,18 +341,71 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     cv::subtract(m_closed, m_grey, thin);
     cv::threshold(thin, thin, kRimDip - 1, 255, cv::THRESH_BINARY);
     thin &= interior;
-    // Print is dense, a rim alone: keep the thin places with few others
-    // around them (a line three pixels wide marks 15 of a 5x5 square).
+    std::vector<Line2> out;
+    linesAlongSides(thin, merged, kMaxRims, &out);
+
+    // Steps between two papers' shades, where no rim shows. Print is closed
+    // away in the brightness they are read on; a picture's border has
+    // something dark or coloured on one side and is left out.
+    cv::Mat inner;
+    cv::erode(region, inner, cv::Mat(), cv::Point(-1, -1), kStepInset);
+    const cv::Rect marked = cv::boundingRect(inner);
+    if (marked.empty())
+        return out;
+    // The edge finder reads a few pixels around each place it marks.
+    const cv::Rect box = (marked + cv::Size(2 * kStepInset, 2 * kStepInset) - cv::Point(kStepInset, kStepInset))
+        & cv::Rect(cv::Point(0, 0), region.size());
+    cv::Mat steps(region.size(), CV_8U, cv::Scalar(0));
+    cv::Mat boxed = steps(box);
+    cv::Canny(m_closed(box), boxed, kShadeStep, 2 * kShadeStep);
+    steps &= inner;
+    std::vector<cv::Point> places;
+    cv::findNonZero(steps, places);
+    for (const cv::Point& p : places) {
+        if (!shadeStepAt(p))
+            steps.at<uchar>(p) = 0;
+    }
+    linesAlongSides(steps, merged, out.size() + kMaxStepRims, &out);
+    return out;
+}
+
+bool SheetOnSheet::shadeStepAt(cv::Point p) const
+{
+    if (p.x < 1 || p.y < 1 || p.x >= m_closed.cols - 1 || p.y >= m_closed.rows - 1)
+        return false;
+    // Across the step: along the brightness gradient (a Sobel kernel).
+    const auto at = [&](int dx, int dy) { return static_cast<float>(m_closed.at<uchar>(p.y + dy, p.x + dx)); };
+    const float gx = at(1, -1) + 2 * at(1, 0) + at(1, 1) - at(-1, -1) - 2 * at(-1, 0) - at(-1, 1);
+    const float gy = at(-1, 1) + 2 * at(0, 1) + at(1, 1) - at(-1, -1) - 2 * at(0, -1) - at(1, -1);
+    const float norm = std::hypot(gx, gy);
+    if (norm <= 0)
+        return false;
+    const cv::Point2f across(gx / norm * kStepReach, gy / norm * kStepReach);
+    const cv::Point a(cvRound(p.x + across.x), cvRound(p.y + across.y));
+    const cv::Point b(cvRound(p.x - across.x), cvRound(p.y - across.y));
+    if (!inside(m_planes, a) || !inside(m_planes, b))
+        return false;
+    const cv::Vec3b& pa = m_planes.at<cv::Vec3b>(a);
+    const cv::Vec3b& pb = m_planes.at<cv::Vec3b>(b);
+    const float floor = kShadedPaper * m_bright;
+    // The upper sheet is plain paper; the one under it may be tinted.
+    return pa[0] >= floor && pb[0] >= floor && (paperAt(pa) || paperAt(pb));
+}
+
+void SheetOnSheet::linesAlongSides(cv::Mat& marks, const Quad& merged, size_t most, std::vector<Line2>* out) const
+{
+    // Print is dense, a rim alone: keep the marks with few others around
+    // them (a line three pixels wide marks 15 of a 5x5 square).
     cv::Mat crowd;
-    cv::boxFilter(thin, crowd, CV_16U, cv::Size(5, 5), cv::Point(-1, -1), false);
-    thin.setTo(cv::Scalar(0), crowd > kMaxCrowd * 255);
+    cv::boxFilter(marks, crowd, CV_16U, cv::Size(5, 5), cv::Point(-1, -1), false);
+    marks.setTo(cv::Scalar(0), crowd > kMaxCrowd * 255);
     // Lines are looked for at half size (a quarter of the places to vote
     // from), along the merged outline's sides only (two sheets on a desk lie
     // roughly alike), the longest first.
     cv::Mat half;
-    cv::resize(thin, half, cv::Size(thin.cols / 2, thin.rows / 2), 0, 0, cv::INTER_AREA);
+    cv::resize(marks, half, cv::Size(marks.cols / 2, marks.rows / 2), 0, 0, cv::INTER_AREA);
     cv::threshold(half, half, 0, 255, cv::THRESH_BINARY);
-    const double minLength = kMinRimPiece * std::min(region.cols, region.rows);
+    const double minLength = kMinRimPiece * std::min(marks.cols, marks.rows);
     std::vector<cv::Vec4i> segments;
     cv::HoughLinesP(half, segments, 1, CV_PI / 180, static_cast<int>(minLength / 4), minLength / 2, 1);
     cv::Point2f sides[4];
@@ -362,15 +424,16 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     }
     std::sort(lines.begin(), lines.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
     // One line per place: pieces of one rim fall in line. Each is fitted
-    // again to the thin places within kRefit of it at full size.
+    // again to the marks within kRefit of it at full size.
     std::vector<cv::Point> points;
-    cv::findNonZero(thin, points);
-    std::vector<Line2> out;
+    cv::findNonZero(marks, points);
     for (const auto& entry : lines) {
+        if (out->size() >= most)
+            break;
         const float length = entry.first;
         const Line2& l = entry.second;
         const cv::Point2f n(-l.dir.y, l.dir.x);
-        const bool repeat = std::any_of(out.begin(), out.end(), [&](const Line2& k) {
+        const bool repeat = std::any_of(out->begin(), out->end(), [&](const Line2& k) {
             const cv::Point2f kn(-k.dir.y, k.dir.x);
             return std::abs(k.dir.dot(l.dir)) > std::cos(3 * CV_PI / 180) && std::abs((l.point - k.point).dot(kn)) < 3;
         });
@@ -387,11 +450,8 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
             continue;
         cv::Vec4f fit;
         cv::fitLine(along, fit, cv::DIST_L2, 0, 0.01, 0.01);
-        out.push_back(Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])});
-        if (out.size() >= kMaxRims)
-            break;
+        out->push_back(Line2{cv::Point2f(fit[2], fit[3]), cv::Point2f(fit[0], fit[1])});
     }
-    return out;
 }
 
 std::vector<Line2> SheetOnSheet::outlinePieces(const std::vector<cv::Point>& contour, cv::Size size)

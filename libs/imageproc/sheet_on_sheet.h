@@ -65,6 +65,13 @@ private:
     float deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre, const Desk& desk, const cv::Mat& region,
                      float* deskOnly) const;
     std::vector<Line2> rimLines(const cv::Mat& region, const Quad& merged) const;
+    // A step between two papers' shades at p (an edge): bright paper either
+    // side of it across, plain paper on one side at least.
+    bool shadeStepAt(cv::Point p) const;
+    // Appends to `out`, up to `most` lines in all, the long straight lines
+    // through `marks` (thinned of crowded places here) that run along one of
+    // `merged`'s sides, not repeating one already there.
+    void linesAlongSides(cv::Mat& marks, const Quad& merged, size_t most, std::vector<Line2>* out) const;
     std::vector<std::pair<double, Quad>> proposals(const std::vector<Line2>& pieces, const std::vector<Line2>& rims,
                                                    const std::vector<cv::Point>& contour, double minArea) const;
     bool whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const;

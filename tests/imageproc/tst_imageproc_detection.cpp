@@ -196,6 +196,10 @@ private slots:
             << second << 782 << under;
         QTest::newRow("A4 page in part shaded over a sheet the frame cuts, the outline around both nearly as good, fabric desk")
             << dev << 189 << under;
+        QTest::newRow("A4 page over a sheet the frame cuts, its side there only a step between two shades, wood desk")
+            << dev << 556 << under;
+        QTest::newRow("A4 page over a sheet, its side there only a step between two shades, folder beside, fabric desk")
+            << second << 60 << under;
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
