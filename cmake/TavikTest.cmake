@@ -16,15 +16,13 @@ function(tavik_add_test)
         TAVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         TAVIK_BINARY_DIR="${CMAKE_BINARY_DIR}")
     tavik_warnings(${T_NAME})
+    set(command ${T_NAME})
     if(TAVIK_SANITIZE STREQUAL "address")
         # The leak check at exit can crash on a thread still being torn down;
         # the wrapper reruns a test once in that case and in no other.
-        add_test(NAME ${T_NAME}
-            COMMAND ${CMAKE_SOURCE_DIR}/tests/sanitizers/rerun_if_leak_check_crashed.sh $<TARGET_FILE:${T_NAME}>
-            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    else()
-        add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+        set(command ${CMAKE_SOURCE_DIR}/tests/sanitizers/rerun_if_leak_check_crashed.sh $<TARGET_FILE:${T_NAME}>)
     endif()
+    add_test(NAME ${T_NAME} COMMAND ${command} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
