@@ -22,6 +22,8 @@ constexpr int kRimDip = 8;
 constexpr float kMinRimPiece = 0.08f;
 constexpr size_t kMaxRims = 12;
 constexpr int kMaxCrowd = 16;
+// Rims are looked for this many pixels in from the paper's outline.
+constexpr int kRimInset = 2;
 // A side across another sheet may show as no more than a step between the
 // two papers' shades: an edge of this strength (the lower of the edge
 // finder's two thresholds) at least kStepInset pixels in from the paper's
@@ -337,7 +339,7 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     // Thin dark lines on the paper, away from its outline: a rim runs long
     // and straight, print only as far as a row of words.
     cv::Mat interior, thin;
-    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), 2);
+    cv::erode(region, interior, cv::Mat(), cv::Point(-1, -1), kRimInset);
     cv::subtract(m_closed, m_grey, thin);
     cv::threshold(thin, thin, kRimDip - 1, 255, cv::THRESH_BINARY);
     thin &= interior;
@@ -348,7 +350,7 @@ std::vector<Line2> SheetOnSheet::rimLines(const cv::Mat& region, const Quad& mer
     // away in the brightness they are read on; a picture's border has
     // something dark or coloured on one side and is left out.
     cv::Mat inner;
-    cv::erode(region, inner, cv::Mat(), cv::Point(-1, -1), kStepInset);
+    cv::erode(interior, inner, cv::Mat(), cv::Point(-1, -1), kStepInset - kRimInset);
     const cv::Rect marked = cv::boundingRect(inner);
     if (marked.empty())
         return out;
