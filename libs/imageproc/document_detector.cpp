@@ -359,8 +359,12 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Nothing convinced: a page among things on the desk (a folder under
         // it, its side along the folder's) may show whole only to the
         // crowded desk's proposals; it must pass as paper.
+        // With none, a card alone whose sides show whole only there (a
+        // grained desk breaks them up for the contours).
         judgeBest(CandidateFinder(planes, sat).findOnCrowdedDesk());
-        const size_t page = referee.choosePaper(scored);
+        size_t page = referee.choosePaper(scored);
+        if (page == scored.size())
+            page = referee.bestCard(scored);
         if (page < scored.size()) {
             winner = page;
             accepted = true;

@@ -341,6 +341,18 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
         && otherTint(q) <= kOtherTintShare;
 }
 
+size_t PageReferee::bestCard(const Judged& judged) const
+{
+    size_t best = judged.size();
+    for (size_t i = 0; i < judged.size(); ++i) {
+        if (convincing(judged[i].second)
+            && (best == judged.size() || judged[i].second.total > judged[best].second.total)
+            && isCard(judged, judged[i].first))
+            best = i;
+    }
+    return best;
+}
+
 float PageReferee::otherTint(const Quad& q) const
 {
     return DeskTint(m_planes).otherShare(q, kCardClear);

@@ -64,6 +64,10 @@ public:
     // desk of another tint than the desk's.
     bool isCard(const Judged& judged, const Quad& q) const;
 
+    // Of the convincing outlines judged, the index of the most convincing
+    // that is a card lying alone; `judged.size()` when none is.
+    size_t bestCard(const Judged& judged) const;
+
 private:
     // `v`: the paper judge's verdict on q.
     bool plainlyNotPaper(const Quad& q, const PaperJudge::Verdict& v) const;

@@ -237,6 +237,8 @@ private slots:
         QTest::newRow("bank card, tilted camera, shadow, wood desk") << second << 239 << bankCard;
         QTest::newRow("bank card with a corner off the frame, near the lens's most bent corner, dark desk") << second << 702
                                                                                                          << bankCard;
+        QTest::newRow("bank card whose sides show whole only among the crowded desk's outlines, wood desk")
+            << second << 106 << bankCard;
         // A book or a folder of a card's proportions is no card beside the
         // other things on the desk, outlined or not.
         QTest::newRow("no page: dark book beside a red folder the frame cuts, purple fabric desk") << second << 207
