@@ -7,6 +7,7 @@
 #include "content_outliner.h"
 #include "desk_tint.h"
 #include "edge_sampler.h"
+#include "page_grower.h"
 #include "page_referee.h"
 #include "paper_judge.h"
 #include "sheet_on_sheet.h"
@@ -276,6 +277,20 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     }
     const PaperJudge paper(closedGrey, grey, sat);
     const PageReferee referee(paper, planes, quick);
+    // The most convincing outline of paper may be only part of the page:
+    // propose it grown as far as the paper goes on.
+    if (!tracked && !quick) {
+        size_t best = scored.size();
+        for (size_t i = 0; i < scored.size(); ++i) {
+            if (CandidateScorer::convincing(scored[i].second)
+                && (best == scored.size() || scored[i].second.total > scored[best].second.total))
+                best = i;
+        }
+        if (best < scored.size() && paper.judge(scored[best].first).likeness >= PaperJudge::kPaper) {
+            for (const Quad& g : PageGrower(closedGrey, sat, paper.brightest()).grown(scored[best].first))
+                judge(g);
+        }
+    }
     size_t winner = scored.size();
     for (size_t i = 0; i < scored.size(); ++i) {
         if (winner == scored.size() || scored[i].second.total > scored[winner].second.total)

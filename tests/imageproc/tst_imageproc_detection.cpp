@@ -7,6 +7,7 @@
 #include "evaluation.h"
 #include "library_detector.h"
 #include "imageproc.h"
+#include "page_grower.h"
 #include "page_warper.h"
 #include "preview_tracker.h"
 #include "quad_metrics.h"
@@ -200,6 +201,10 @@ private slots:
             << dev << 556 << under;
         QTest::newRow("A4 page over a sheet, its side there only a step between two shades, folder beside, fabric desk")
             << second << 60 << under;
+        QTest::newRow("A4 page over a sheet, the pick cut short along a row of its print, box beside, wood desk")
+            << dev << 430 << under;
+        QTest::newRow("receipt over a folder's edge, the pick cut short along the shade line there, fabric desk")
+            << second << 188 << QStringLiteral("folder under the page");
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
@@ -292,6 +297,56 @@ private slots:
             QVERIFY2(quad_geometry::cornerDistance(quad_geometry::ordered(q), quad_geometry::ordered(truth)) <= 3,
                      "corners more than 3 pixels off");
         }
+    }
+
+    void pageGrower_growsPartOfASheetToItsEnd_data()
+    {
+        // A sheet on a dark desk, 120 wide, from y 20 down to `sheetEnd`
+        // (150: cut by the frame); the pick is its upper part down to
+        // `pickEnd`. Below the pick the paper has `belowLevel` and
+        // `belowSat`. `grownTo`: where the pick's lower side grows to, or 0
+        // for no growth.
+        QTest::addColumn<int>("sheetEnd");
+        QTest::addColumn<int>("pickEnd");
+        QTest::addColumn<int>("belowLevel");
+        QTest::addColumn<int>("belowSat");
+        QTest::addColumn<int>("grownTo");
+        QTest::newRow("half a sheet, cut along a row of print") << 140 << 80 << 220 << 5 << 138;
+        QTest::newRow("the part beyond in shade, over a folder's edge") << 140 << 80 << 160 << 5 << 138;
+        QTest::newRow("the part beyond too dark for paper") << 140 << 80 << 120 << 5 << 0;
+        QTest::newRow("the part beyond coloured: a folder, not paper") << 140 << 80 << 200 << 90 << 0;
+        QTest::newRow("paper going on to the frame's edge") << 150 << 80 << 220 << 5 << 0;
+        QTest::newRow("pick of an A4 sheet's proportions is whole") << 140 << 105 << 220 << 5 << 0;
+        QTest::newRow("pick reaching the sheet's end") << 140 << 140 << 220 << 5 << 0;
+    }
+
+    void pageGrower_growsPartOfASheetToItsEnd()
+    {
+        QFETCH(int, sheetEnd);
+        QFETCH(int, pickEnd);
+        QFETCH(int, belowLevel);
+        QFETCH(int, belowSat);
+        QFETCH(int, grownTo);
+        cv::Mat closed(150, 200, CV_8U, cv::Scalar(60)), sat(150, 200, CV_8U, cv::Scalar(40));
+        const int sheetBottom = std::min(sheetEnd, closed.rows);
+        closed(cv::Rect(40, 20, 120, sheetBottom - 20)).setTo(cv::Scalar(220));
+        sat(cv::Rect(40, 20, 120, sheetBottom - 20)).setTo(cv::Scalar(5));
+        if (pickEnd < sheetBottom) {
+            closed(cv::Rect(40, pickEnd, 120, sheetBottom - pickEnd)).setTo(cv::Scalar(belowLevel));
+            sat(cv::Rect(40, pickEnd, 120, sheetBottom - pickEnd)).setTo(cv::Scalar(belowSat));
+        }
+        // 120 x 85: A4's proportions.
+        const Quad pick{{cv::Point2f(40, 20), cv::Point2f(159, 20), cv::Point2f(159, float(pickEnd - 1)),
+                         cv::Point2f(40, float(pickEnd - 1))}};
+        const std::vector<Quad> grown = PageGrower(closed, sat, 220).grown(pick);
+        if (grownTo == 0) {
+            QVERIFY2(grown.empty(), "grown though it should not be");
+            return;
+        }
+        QCOMPARE(int(grown.size()), 1);
+        for (int i : {2, 3})
+            QVERIFY2(std::abs(grown[0].p[i].y - grownTo) <= 3,
+                     qPrintable(QString("lower corner at y %1, not %2").arg(grown[0].p[i].y).arg(grownTo)));
     }
 
     void deskTint_keepsTheDeskInShade_data()

@@ -1,0 +1,99 @@
+#include "page_grower.h"
+
+#include "page_warper.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Paper goes on in shade too (the part over the folder lies lower, away
+// from the light): down to this share of the brightest level...
+constexpr float kShadedPaper = 0.6f;
+// ...and colourless: saturation at most this share of the level, give or
+// take a little noise.
+constexpr int kColourlessPercent = 15;
+constexpr int kColourlessNoise = 3;
+// The walk starts past the side's own line and moves this many pixels a
+// step; a miss of this many steps in a row ends it (a row of print, the
+// shade line itself, may cross the three paths).
+constexpr float kFirstStep = 4.0f;
+constexpr float kStep = 2.0f;
+constexpr int kMisses = 2;
+// Grown by less than this, the side was the page's own.
+constexpr float kLeastGrowth = 12.0f;
+// Three paths out, across the side.
+constexpr float kPaths[] = {0.2f, 0.5f, 0.8f};
+// Long over short side of the sheets a page is printed on (ISO A sizes,
+// US Letter), and how near a pick's proportions must come to be one.
+constexpr double kSheetShapes[] = {1.4142, 1.2941};
+constexpr double kShapeTolerance = 0.03;
+
+} // namespace
+
+PageGrower::PageGrower(const cv::Mat& closedGrey, const cv::Mat& sat, float bright)
+    : m_closed(closedGrey), m_sat(sat), m_paperLevel(kShadedPaper * bright)
+{
+}
+
+bool PageGrower::paperAt(cv::Point2f p) const
+{
+    const cv::Point r(cvRound(p.x), cvRound(p.y));
+    if (r.x < 0 || r.y < 0 || r.x >= m_closed.cols || r.y >= m_closed.rows)
+        return false;
+    const int level = m_closed.at<uchar>(r);
+    return level >= m_paperLevel && m_sat.at<uchar>(r) * 100 <= kColourlessPercent * level + 100 * kColourlessNoise;
+}
+
+std::vector<Quad> PageGrower::grown(const Quad& pick) const
+{
+    const double ratio = PageWarper::aspectRatio(pick, m_closed.size());
+    const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
+    for (double shape : kSheetShapes) {
+        if (std::abs(longer - shape) <= kShapeTolerance * shape)
+            return {};
+    }
+    std::vector<Quad> out;
+    const float farthest = 2.0f * std::max(m_closed.cols, m_closed.rows);
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f a = pick.p[i], b = pick.p[(i + 1) % 4];
+        // Out along the sides meeting this one, so the grown outline keeps
+        // them.
+        cv::Point2f ua = a - pick.p[(i + 3) % 4], ub = b - pick.p[(i + 2) % 4];
+        const double la = cv::norm(ua), lb = cv::norm(ub);
+        if (la < 1 || lb < 1)
+            continue;
+        ua /= static_cast<float>(la);
+        ub /= static_cast<float>(lb);
+        float reached = 0;
+        int misses = 0;
+        for (float t = kFirstStep; t < farthest && misses < kMisses; t += kStep) {
+            const bool paper = std::all_of(std::begin(kPaths), std::end(kPaths), [&](float f) {
+                return paperAt(a + (b - a) * f + (ua * (1 - f) + ub * f) * t);
+            });
+            if (paper) {
+                reached = t;
+                misses = 0;
+            } else {
+                ++misses;
+            }
+        }
+        if (reached < kLeastGrowth)
+            continue;
+        // Paper going on to the frame's edge ends out of sight: a sheet
+        // under the page, as likely as the page's own part.
+        const float beyond = reached + kMisses * kStep;
+        const cv::Rect frame(0, 0, m_closed.cols, m_closed.rows);
+        const bool toFrame = std::any_of(std::begin(kPaths), std::end(kPaths), [&](float f) {
+            const cv::Point2f p = a + (b - a) * f + (ua * (1 - f) + ub * f) * beyond;
+            return !frame.contains(cv::Point(cvRound(p.x), cvRound(p.y)));
+        });
+        if (toFrame)
+            continue;
+        Quad q = pick;
+        q.p[i] = a + ua * reached;
+        q.p[(i + 1) % 4] = b + ub * reached;
+        out.push_back(q);
+    }
+    return out;
+}

@@ -1,0 +1,35 @@
+#ifndef TAVIK_IMAGEPROC_PAGE_GROWER_H
+#define TAVIK_IMAGEPROC_PAGE_GROWER_H
+
+#include "quad.h"
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+// The search's pick may be only part of the page: cut short along a row of
+// its print, or along the shade line where the page bends over a folder's
+// edge under it. Past such a side the same paper goes on. Walks out past
+// each side of the pick while colourless paper continues, and proposes the
+// outline grown that far; the sides are fitted and judged afterwards. A
+// pick with a sheet's own proportions is a whole sheet (what lies past it is
+// another one) and is not grown. Works on the search's reduced picture.
+// Runs on the caller's thread; borrows the planes for its life.
+class PageGrower {
+public:
+    // `closedGrey`: brightness with print closed away; `sat`: saturation;
+    // `bright`: the level of the brightest things in the picture.
+    PageGrower(const cv::Mat& closedGrey, const cv::Mat& sat, float bright);
+
+    // Outlines of `pick` grown past one side each, as far as paper goes on.
+    std::vector<Quad> grown(const Quad& pick) const;
+
+private:
+    bool paperAt(cv::Point2f p) const;
+
+    const cv::Mat& m_closed;
+    const cv::Mat& m_sat;
+    float m_paperLevel;
+};
+
+#endif
