@@ -11,7 +11,9 @@ namespace {
 // from the light): down to this share of the brightest level...
 constexpr float kShadedPaper = 0.6f;
 // ...and colourless: saturation at most this share of the level, give or
-// take a little noise.
+// take a little noise. Tighter than the paper judge's test, which reads
+// shares over a whole outline: here single pixels decide how far the walk
+// goes, and a pale desk of little colour must stop it.
 constexpr int kColourlessPercent = 15;
 constexpr int kColourlessNoise = 3;
 // The walk starts past the side's own line and moves this many pixels a
@@ -65,11 +67,13 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
             continue;
         ua /= static_cast<float>(la);
         ub /= static_cast<float>(lb);
+        // A place `t` pixels out on the path a share `f` across the side.
+        const auto onPath = [&](float f, float t) { return a + (b - a) * f + (ua * (1 - f) + ub * f) * t; };
         float reached = 0;
         int misses = 0;
         for (float t = kFirstStep; t < farthest && misses < kMisses; t += kStep) {
             const bool paper = std::all_of(std::begin(kPaths), std::end(kPaths), [&](float f) {
-                return paperAt(a + (b - a) * f + (ua * (1 - f) + ub * f) * t);
+                return paperAt(onPath(f, t));
             });
             if (paper) {
                 reached = t;
@@ -85,7 +89,7 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
         const float beyond = reached + kMisses * kStep;
         const cv::Rect frame(0, 0, m_closed.cols, m_closed.rows);
         const bool toFrame = std::any_of(std::begin(kPaths), std::end(kPaths), [&](float f) {
-            const cv::Point2f p = a + (b - a) * f + (ua * (1 - f) + ub * f) * beyond;
+            const cv::Point2f p = onPath(f, beyond);
             return !frame.contains(cv::Point(cvRound(p.x), cvRound(p.y)));
         });
         if (toFrame)
