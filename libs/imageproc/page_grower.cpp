@@ -30,6 +30,12 @@ constexpr float kPaths[] = {0.2f, 0.5f, 0.8f};
 // US Letter), and how near a pick's proportions must come to be one.
 constexpr double kSheetShapes[] = {1.4142, 1.2941};
 constexpr double kShapeTolerance = 0.03;
+// Where print crosses the paths at once (a picture cut through by the
+// pick's side), the sheet is completed to a sheet's proportions instead,
+// if paper goes on that far along both margins, this share in from the
+// sides meeting the one grown. A sheet is at most about twice its pick.
+constexpr float kMarginPaths[] = {0.04f, 0.96f};
+constexpr float kMostGrowthShare = 1.0f;
 
 } // namespace
 
@@ -82,8 +88,23 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
                 ++misses;
             }
         }
-        if (reached < kLeastGrowth)
+        if (reached < kLeastGrowth) {
+            const float most = static_cast<float>(std::max(la, lb)) * kMostGrowthShare;
+            for (float t : sheetCompletions(pick, i, ua, ub, most)) {
+                const bool margins = std::all_of(std::begin(kMarginPaths), std::end(kMarginPaths), [&](float f) {
+                    int misses = 0;
+                    for (float u = kFirstStep; u <= t - kFirstStep; u += kStep) {
+                        misses = paperAt(onPath(f, u)) ? 0 : misses + 1;
+                        if (misses > kMisses)
+                            return false;
+                    }
+                    return true;
+                });
+                if (margins)
+                    out.push_back(grownBy(pick, i, ua, ub, t));
+            }
             continue;
+        }
         // Paper going on to the frame's edge ends out of sight: a sheet
         // under the page, as likely as the page's own part.
         const float beyond = reached + kMisses * kStep;
@@ -94,10 +115,40 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
         });
         if (toFrame)
             continue;
-        Quad q = pick;
-        q.p[i] = a + ua * reached;
-        q.p[(i + 1) % 4] = b + ub * reached;
-        out.push_back(q);
+        out.push_back(grownBy(pick, i, ua, ub, reached));
+    }
+    return out;
+}
+
+Quad PageGrower::grownBy(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub, float t)
+{
+    Quad q = pick;
+    q.p[side] += ua * t;
+    q.p[(side + 1) % 4] += ub * t;
+    return q;
+}
+
+std::vector<float> PageGrower::sheetCompletions(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub,
+                                                float most) const
+{
+    // Growth turns the proportions steadily one way: each sheet shape (as
+    // the width over the height, either way up) the walk crosses is one
+    // completion.
+    std::vector<float> out;
+    const double start = PageWarper::aspectRatio(pick, m_closed.size());
+    for (double shape : kSheetShapes) {
+        for (double target : {shape, 1.0 / shape}) {
+            for (float t = kLeastGrowth; t <= most; t += 1.0f) {
+                const double r = PageWarper::aspectRatio(grownBy(pick, side, ua, ub, t), m_closed.size());
+                if ((start - target) * (r - target) <= 0) {
+                    out.push_back(t);
+                    break;
+                }
+                // Moving away from this shape: another one is nearer.
+                if (std::abs(r - target) > std::abs(start - target))
+                    break;
+            }
+        }
     }
     return out;
 }

@@ -11,7 +11,10 @@
 // its print, or along the shade line where the page bends over a folder's
 // edge under it. Past such a side the same paper goes on. Walks out past
 // each side of the pick while colourless paper continues, and proposes the
-// outline grown that far; the sides are fitted and judged afterwards. A
+// outline grown that far; where print crosses the walk at once (a picture
+// the side cut through), proposes it grown to a sheet's proportions if
+// paper goes on that far along both margins. The sides are fitted and
+// judged afterwards. A
 // pick with a sheet's own proportions is a whole sheet (what lies past it is
 // another one) and is not grown. Works on the search's reduced picture.
 // Runs on the caller's thread; borrows the planes for its life.
@@ -26,6 +29,13 @@ public:
 
 private:
     bool paperAt(cv::Point2f p) const;
+    // `pick` with side `side` moved `t` pixels out along `ua` and `ub`, the
+    // sides meeting it.
+    static Quad grownBy(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub, float t);
+    // How far side `side` moves out (at most `most` pixels) for the outline
+    // to take each sheet's proportions it can reach.
+    std::vector<float> sheetCompletions(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub,
+                                        float most) const;
 
     const cv::Mat& m_closed;
     const cv::Mat& m_sat;

@@ -203,6 +203,8 @@ private slots:
             << second << 60 << under;
         QTest::newRow("A4 page over a sheet, the pick cut short along a row of its print, box beside, wood desk")
             << dev << 430 << under;
+        QTest::newRow("A4 page over a sheet, the pick's side cut through the page's picture, cluttered desk")
+            << dev << 912 << under;
         QTest::newRow("receipt over a folder's edge, the pick cut short along the shade line there, fabric desk")
             << second << 188 << QStringLiteral("folder under the page");
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
@@ -304,20 +306,29 @@ private slots:
         // A sheet on a dark desk, 120 wide, from y 20 down to `sheetEnd`
         // (150: cut by the frame); the pick is its upper part down to
         // `pickEnd`. Below the pick the paper has `belowLevel` and
-        // `belowSat`. `grownTo`: where the pick's lower side grows to, or 0
-        // for no growth.
+        // `belowSat`; a dark picture `printRows` high lies across it just
+        // below the pick, clear of the margins. `grownTo`: where the pick's
+        // lower side grows to, or 0 for no growth.
         QTest::addColumn<int>("sheetEnd");
         QTest::addColumn<int>("pickEnd");
         QTest::addColumn<int>("belowLevel");
         QTest::addColumn<int>("belowSat");
+        QTest::addColumn<int>("printRows");
         QTest::addColumn<int>("grownTo");
-        QTest::newRow("half a sheet, cut along a row of print") << 140 << 80 << 220 << 5 << 138;
-        QTest::newRow("the part beyond in shade, over a folder's edge") << 140 << 80 << 160 << 5 << 138;
-        QTest::newRow("the part beyond too dark for paper") << 140 << 80 << 120 << 5 << 0;
-        QTest::newRow("the part beyond coloured: a folder, not paper") << 140 << 80 << 200 << 90 << 0;
-        QTest::newRow("paper going on to the frame's edge") << 150 << 80 << 220 << 5 << 0;
-        QTest::newRow("pick of an A4 sheet's proportions is whole") << 140 << 105 << 220 << 5 << 0;
-        QTest::newRow("pick reaching the sheet's end") << 140 << 140 << 220 << 5 << 0;
+        QTest::newRow("half a sheet, cut along a row of print") << 140 << 80 << 220 << 5 << 0 << 138;
+        QTest::newRow("the part beyond in shade, over a folder's edge") << 140 << 80 << 160 << 5 << 0 << 138;
+        QTest::newRow("the part beyond too dark for paper") << 140 << 80 << 120 << 5 << 0 << 0;
+        QTest::newRow("the part beyond coloured: a folder, not paper") << 140 << 80 << 200 << 90 << 0 << 0;
+        QTest::newRow("paper going on to the frame's edge") << 150 << 80 << 220 << 5 << 0 << 0;
+        QTest::newRow("pick of an A4 sheet's proportions is whole") << 140 << 105 << 220 << 5 << 0 << 0;
+        QTest::newRow("pick reaching the sheet's end") << 140 << 140 << 220 << 5 << 0 << 0;
+        // 120 x 83: A4's proportions, short of Letter's by more than the
+        // walk's misses.
+        QTest::newRow("picture cut by the pick: A4 sheet completed along its margins") << 103 << 80 << 220 << 5 << 15
+                                                                                     << 104;
+        QTest::newRow("picture cut by the pick, paper ending short of a sheet") << 95 << 80 << 220 << 5 << 10 << 0;
+        QTest::newRow("picture cut by the pick on a folder: no paper along the margins") << 103 << 80 << 200 << 90
+                                                                                          << 15 << 0;
     }
 
     void pageGrower_growsPartOfASheetToItsEnd()
@@ -326,6 +337,7 @@ private slots:
         QFETCH(int, pickEnd);
         QFETCH(int, belowLevel);
         QFETCH(int, belowSat);
+        QFETCH(int, printRows);
         QFETCH(int, grownTo);
         cv::Mat closed(150, 200, CV_8U, cv::Scalar(60)), sat(150, 200, CV_8U, cv::Scalar(40));
         const int sheetBottom = std::min(sheetEnd, closed.rows);
@@ -335,6 +347,8 @@ private slots:
             closed(cv::Rect(40, pickEnd, 120, sheetBottom - pickEnd)).setTo(cv::Scalar(belowLevel));
             sat(cv::Rect(40, pickEnd, 120, sheetBottom - pickEnd)).setTo(cv::Scalar(belowSat));
         }
+        if (printRows > 0)
+            closed(cv::Rect(55, pickEnd, 90, printRows)).setTo(cv::Scalar(80));
         // 120 x 85: A4's proportions.
         const Quad pick{{cv::Point2f(40, 20), cv::Point2f(159, 20), cv::Point2f(159, float(pickEnd - 1)),
                          cv::Point2f(40, float(pickEnd - 1))}};
