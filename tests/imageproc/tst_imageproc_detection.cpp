@@ -40,8 +40,11 @@ bool foundIou(const Scene& scene, double* iou)
     Quad found;
     if (!findWithLibrary(scene.rgb, &found))
         return false;
-    for (cv::Point2f& p : found.p)
-        p = cv::Point2f(scene.camera.undistort(cv::Point2d(p)));
+    // Only a scene taken through the lens has its picture to undistort.
+    if (scene.throughCamera) {
+        for (cv::Point2f& p : found.p)
+            p = cv::Point2f(scene.camera.undistort(cv::Point2d(p)));
+    }
     *iou = quad_metrics::iouInPageFrame(found, scene.pageToImage, scene.pageSize);
     return true;
 }
