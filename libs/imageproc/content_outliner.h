@@ -21,13 +21,18 @@ public:
         float weakestSupport = 0;  // smallest share of a side's samples agreeing with its step
         float contentShare = 0;    // the print's share of the picture
         Quad print;                // the box around the print
+        bool inferred = false;     // one side not seen: placed as far out as the one opposite
     };
 
     // `grey`: the small picture's brightness as taken (print visible);
     // borrowed for the outliner's life.
     explicit ContentOutliner(const cv::Mat& grey);
 
-    // False when there is no print to start from or a side finds no edge.
+    // False when there is no print to start from or more than one side
+    // finds no edge. One side without an edge (white paper on white, no
+    // shadow along it) is placed beyond the print as far as the side
+    // opposite is, and the evidence says so: the weakest step and support
+    // are then the seen sides'.
     bool propose(Quad* out, Evidence* evidence) const;
 
 private:

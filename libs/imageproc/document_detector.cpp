@@ -53,6 +53,10 @@ constexpr float kContentOverArea = 1.5f;
 constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
+// An outline from the print with a side not seen is taken only where
+// nothing else is, and only this large: small print on a desk is a label on
+// a box.
+constexpr float kInferredMinArea = 0.1f;
 // A page cut out of an outline around the pick replaces it when this much
 // larger.
 constexpr float kTopOverPick = 1.1f;
@@ -231,7 +235,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     const bool anyConvincing = std::any_of(scored.begin(), scored.end(), [](const auto& s) {
         return s.second.total >= kAcceptScore && s.second.minSupport >= kAcceptMinSupport;
     });
-    const bool clearFromPrint = !convinced && !anyConvincing && outlineFromPrint()
+    const bool clearFromPrint = !convinced && !anyConvincing && outlineFromPrint() && !printEvidence.inferred
         && printEvidence.weakestStep >= kContentClearStep && printEvidence.weakestSupport >= kContentClearSupport;
     if (!convinced && !clearFromPrint) {
         std::vector<Quad> judged;
@@ -326,7 +330,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         && (!accepted
             || !pageBySize(scored[winner].first, scored[winner].second))) {
         const ContentOutliner::Evidence& e = printEvidence;
-        const bool found = outlineFromPrint()
+        const bool found = outlineFromPrint() && !e.inferred
             && (!accepted || (e.weakestStep >= kContentMinStep && e.weakestSupport >= kContentMinSupport));
         fromContent = fromPrint;
         // A sheet with a printed band (a card): the print leads to the band's
@@ -465,6 +469,14 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             t.picked = i == picked;
             t.chosen = accepted && !useContent && i == winner;
         }
+    }
+    // Still nothing: a sheet on a desk of its own shade with one side not
+    // seen at all, if it is paper and page-sized.
+    if (!accepted && !useContent && !tracked && !quick && outlineFromPrint() && printEvidence.inferred
+        && areaOf(fromPrint) >= kInferredMinArea * static_cast<double>(planes.total())
+        && paper.judge(fromPrint).likeness >= PaperJudge::kPaper && !referee.overrules(scored, fromPrint)) {
+        useContent = true;
+        fromContent = fromPrint;
     }
     if (!accepted && !useContent)
         return false;

@@ -2,6 +2,7 @@
 // results with a margin.
 
 #include "card_by_tint.h"
+#include "content_outliner.h"
 #include "desk_tint.h"
 #include "edge_sampler.h"
 #include "evaluation.h"
@@ -212,6 +213,8 @@ private slots:
             << second << 188 << QStringLiteral("folder under the page");
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
             << second << 417 << QStringLiteral("white desk");
+        QTest::newRow("Letter page on a white desk, a corner off the frame, one side showing no edge at all")
+            << dev << 736 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
@@ -364,6 +367,56 @@ private slots:
         for (int i : {2, 3})
             QVERIFY2(std::abs(grown[0].p[i].y - grownTo) <= 3,
                      qPrintable(QString("lower corner at y %1, not %2").arg(grown[0].p[i].y).arg(grownTo)));
+    }
+
+    void contentOutliner_placesAnUnseenSideByTheOneOpposite_data()
+    {
+        // A sheet (205) at (40,30)-(160,120) on a desk one shade darker
+        // (200), printed with rows from 50 to 150 across, 40 to 112 down.
+        // Sides listed in `unseen` have the sheet's shade beyond them: the
+        // rows' ragged ends leave nothing there to take for an edge.
+        QTest::addColumn<QString>("unseen");
+        QTest::addColumn<bool>("proposed");
+        QTest::addColumn<bool>("inferred");
+        QTest::newRow("every side a step") << QString() << true << false;
+        QTest::newRow("right side no edge: as far out as the left") << QStringLiteral("right") << true << true;
+        QTest::newRow("left side no edge: as far out as the right") << QStringLiteral("left") << true << true;
+        QTest::newRow("two sides no edge") << QStringLiteral("left right") << false << false;
+    }
+
+    void contentOutliner_placesAnUnseenSideByTheOneOpposite()
+    {
+        QFETCH(QString, unseen);
+        QFETCH(bool, proposed);
+        QFETCH(bool, inferred);
+        cv::Mat grey(150, 200, CV_8U, cv::Scalar(200));
+        const cv::Rect sheet(40, 30, 120, 90);
+        cv::Rect paper = sheet;
+        if (unseen.contains("right"))
+            paper.width = grey.cols - paper.x;
+        if (unseen.contains("left")) {
+            paper.width += paper.x;
+            paper.x = 0;
+        }
+        grey(paper).setTo(cv::Scalar(205));
+        // Centred rows of words, the longest 100 wide, softened as the
+        // small picture shows them.
+        for (int row = 0; row < 12; ++row) {
+            const int half = 50 - (row * 13) % 30;
+            for (int x = 100 - half; x < 100 + half; x += 16)
+                grey(cv::Rect(x, 40 + 6 * row, std::min(12, 100 + half - x), 2)).setTo(cv::Scalar(100));
+        }
+        cv::GaussianBlur(grey, grey, cv::Size(3, 3), 0);
+        Quad q;
+        ContentOutliner::Evidence evidence;
+        QCOMPARE(ContentOutliner(grey).propose(&q, &evidence), proposed);
+        if (!proposed)
+            return;
+        QCOMPARE(evidence.inferred, inferred);
+        // Opposite margins differ by the print's own 8 against 10 pixels.
+        const Quad truth{{cv::Point2f(40, 30), cv::Point2f(159, 30), cv::Point2f(159, 119), cv::Point2f(40, 119)}};
+        QVERIFY2(quad_geometry::cornerDistance(quad_geometry::ordered(q), truth) <= 4,
+                 "corners more than 4 pixels off");
     }
 
     void deskTint_keepsTheDeskInShade_data()
