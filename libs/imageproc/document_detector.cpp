@@ -330,6 +330,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         && (!accepted
             || !pageBySize(scored[winner].first, scored[winner].second))) {
         const ContentOutliner::Evidence& e = printEvidence;
+        // An outline with a side not seen is the last resort, further down.
         const bool found = outlineFromPrint() && !e.inferred
             && (!accepted || (e.weakestStep >= kContentMinStep && e.weakestSupport >= kContentMinSupport));
         fromContent = fromPrint;

@@ -14,10 +14,10 @@
 // outline grown that far; where print crosses the walk at once (a picture
 // the side cut through), proposes it grown to a sheet's proportions if
 // paper goes on that far along both margins. The sides are fitted and
-// judged afterwards. A
-// pick with a sheet's own proportions is a whole sheet (what lies past it is
-// another one) and is not grown. Works on the search's reduced picture.
-// Runs on the caller's thread; borrows the planes for its life.
+// judged afterwards. A pick with a sheet's own proportions is a whole sheet
+// (what lies past it is another one) and is not grown. Works on the
+// search's reduced picture. Runs on the caller's thread; borrows the planes
+// for its life.
 class PageGrower {
 public:
     // `closedGrey`: brightness with print closed away; `sat`: saturation;
