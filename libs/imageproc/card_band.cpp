@@ -35,8 +35,7 @@ CardBand::CardBand(const PaperJudge& paper, cv::Size size, const Judge& judge)
 
 bool CardBand::cardShaped(const Quad& q, cv::Size size, float slack)
 {
-    const double ratio = PageWarper::aspectRatio(q, size);
-    const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
+    const double longer = PageWarper::longOverShort(PageWarper::aspectRatio(q, size));
     return longer >= kCardShortest - slack && longer <= kCardLongest + slack;
 }
 

@@ -372,8 +372,9 @@ bool ContentOutliner::propose(Quad* out, Evidence* evidence) const
     e.weakestSupport = 1;
     e.contentShare = share;
     e.print = box;
-    // How far out of the print's box each side's edge lies, along the
-    // box side's outward normal.
+    // Each box side's middle and outward normal, and how far out along it
+    // the side's edge lies.
+    cv::Point2f middle[4], normal[4];
     float margin[4] = {0, 0, 0, 0};
     int unseen = -1;
     for (int i = 0; i < 4; ++i) {
@@ -381,27 +382,27 @@ bool ContentOutliner::propose(Quad* out, Evidence* evidence) const
         const cv::Point2f d = b - a;
         const float length = std::hypot(d.x, d.y);
         const cv::Point2f dir = d / std::max(length, 1e-3f);
+        middle[i] = (a + b) * 0.5f;
+        normal[i] = cv::Point2f(dir.y, -dir.x);
         const cv::Point2f across = box.p[(i + 2) % 4] - b;
         // Margins and ragged line ends leave the edge well beyond the print,
         // but not further than half the print's own extent.
         const float reach = std::min(0.5f * std::hypot(across.x, across.y) + 8.0f, 0.35f * diagonal);
         float step = 0, support = 0;
-        if (!searchSide((a + b) * 0.5f, dir, 0.45f * length, reach, &lines[i], &step, &support)) {
+        if (!searchSide(middle[i], dir, 0.45f * length, reach, &lines[i], &step, &support)) {
             if (unseen >= 0)
                 return false;
             unseen = i;
             continue;
         }
-        margin[i] = (lines[i].point - (a + b) * 0.5f).dot(cv::Point2f(dir.y, -dir.x));
+        margin[i] = (lines[i].point - middle[i]).dot(normal[i]);
         e.weakestStep = std::min(e.weakestStep, step);
         e.weakestSupport = std::min(e.weakestSupport, support);
     }
     if (unseen >= 0) {
         // Pages are laid out with like margins on opposite sides.
-        const cv::Point2f a = box.p[unseen], b = box.p[(unseen + 1) % 4];
-        const cv::Point2f dir = (b - a) / std::max(static_cast<float>(cv::norm(b - a)), 1e-3f);
-        lines[unseen].point = (a + b) * 0.5f + cv::Point2f(dir.y, -dir.x) * margin[(unseen + 2) % 4];
-        lines[unseen].dir = dir;
+        lines[unseen].point = middle[unseen] + normal[unseen] * margin[(unseen + 2) % 4];
+        lines[unseen].dir = cv::Point2f(-normal[unseen].y, normal[unseen].x);
         e.inferred = true;
     }
     Quad q;

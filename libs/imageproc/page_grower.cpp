@@ -56,7 +56,7 @@ bool PageGrower::paperAt(cv::Point2f p) const
 std::vector<Quad> PageGrower::grown(const Quad& pick) const
 {
     const double ratio = PageWarper::aspectRatio(pick, m_closed.size());
-    const double longer = std::max(ratio, 1.0 / std::max(ratio, 1e-6));
+    const double longer = PageWarper::longOverShort(ratio);
     for (double shape : kSheetShapes) {
         if (std::abs(longer - shape) <= kShapeTolerance * shape)
             return {};
@@ -90,7 +90,7 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
         }
         if (reached < kLeastGrowth) {
             const float most = static_cast<float>(std::max(la, lb)) * kMostGrowthShare;
-            for (float t : sheetCompletions(pick, i, ua, ub, most)) {
+            for (float t : sheetCompletions(pick, ratio, i, ua, ub, most)) {
                 const bool margins = std::all_of(std::begin(kMarginPaths), std::end(kMarginPaths), [&](float f) {
                     int misses = 0;
                     for (float u = kFirstStep; u <= t - kFirstStep; u += kStep) {
@@ -128,14 +128,13 @@ Quad PageGrower::grownBy(const Quad& pick, int side, cv::Point2f ua, cv::Point2f
     return q;
 }
 
-std::vector<float> PageGrower::sheetCompletions(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub,
-                                                float most) const
+std::vector<float> PageGrower::sheetCompletions(const Quad& pick, double start, int side, cv::Point2f ua,
+                                                cv::Point2f ub, float most) const
 {
     // Growth turns the proportions steadily one way: each sheet shape (as
     // the width over the height, either way up) the walk crosses is one
     // completion.
     std::vector<float> out;
-    const double start = PageWarper::aspectRatio(pick, m_closed.size());
     for (double shape : kSheetShapes) {
         for (double target : {shape, 1.0 / shape}) {
             for (float t = kLeastGrowth; t <= most; t += 1.0f) {

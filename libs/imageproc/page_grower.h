@@ -33,8 +33,9 @@ private:
     // sides meeting it.
     static Quad grownBy(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub, float t);
     // How far side `side` moves out (at most `most` pixels) for the outline
-    // to take each sheet's proportions it can reach.
-    std::vector<float> sheetCompletions(const Quad& pick, int side, cv::Point2f ua, cv::Point2f ub,
+    // to take each sheet's proportions it can reach; `start`: the pick's own
+    // width over height.
+    std::vector<float> sheetCompletions(const Quad& pick, double start, int side, cv::Point2f ua, cv::Point2f ub,
                                         float most) const;
 
     const cv::Mat& m_closed;

@@ -58,6 +58,11 @@ double PageWarper::aspectRatio(const Quad& q, cv::Size size)
     return ratio;
 }
 
+double PageWarper::longOverShort(double widthOverHeight)
+{
+    return std::max(widthOverHeight, 1.0 / std::max(widthOverHeight, 1e-6));
+}
+
 cv::Mat PageWarper::straighten(const cv::Mat& rgb, const Quad& q, long long maxPixels)
 {
     if (rgb.empty() || !quad_geometry::isConvex(q))

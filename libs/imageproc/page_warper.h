@@ -14,6 +14,9 @@ public:
     // to the mean lengths of opposite sides when the perspective is too weak
     // to tell the focal length.
     static double aspectRatio(const Quad& q, cv::Size size);
+    // A width over height as long side over short side, whichever way up
+    // the page lies.
+    static double longOverShort(double widthOverHeight);
 
     // The straightened page (CV_8UC3); empty on failure. Its longer side
     // keeps the resolution the page had in the picture, at most
