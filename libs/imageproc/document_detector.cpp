@@ -471,9 +471,10 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             t.chosen = accepted && !useContent && i == winner;
         }
     }
-    // Still nothing: a sheet on a desk of its own shade with one side not
-    // seen at all, if it is paper and page-sized.
-    if (!accepted && !useContent && !tracked && !quick && outlineFromPrint() && printEvidence.inferred
+    // Still nothing: a sheet on a desk of its own shade found from its print
+    // (the search's pick overruled as no paper, or one side of the sheet
+    // not seen at all), if it is paper and page-sized.
+    if (!accepted && !useContent && !tracked && !quick && outlineFromPrint()
         && areaOf(fromPrint) >= kInferredMinArea * static_cast<double>(planes.total())
         && paper.judge(fromPrint).likeness >= PaperJudge::kPaper && !referee.overrules(scored, fromPrint)) {
         useContent = true;
