@@ -53,10 +53,9 @@ constexpr float kContentOverArea = 1.5f;
 constexpr float kContentClearStep = 3.0f;
 constexpr float kContentClearSupport = 0.85f;
 constexpr float kContentClearOverArea = 1.1f;
-// An outline from the print with a side not seen is taken only where
-// nothing else is, and only this large: small print on a desk is a label on
-// a box.
-constexpr float kInferredMinArea = 0.1f;
+// The outline from the print taken as the last resort, where nothing else
+// is, must be this large: small print on a desk is a label on a box.
+constexpr float kLastResortMinArea = 0.1f;
 // A page cut out of an outline around the pick replaces it when this much
 // larger.
 constexpr float kTopOverPick = 1.1f;
@@ -475,7 +474,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // (the search's pick overruled as no paper, or one side of the sheet
     // not seen at all), if it is paper and page-sized.
     if (!accepted && !useContent && !tracked && !quick && outlineFromPrint()
-        && areaOf(fromPrint) >= kInferredMinArea * static_cast<double>(planes.total())
+        && areaOf(fromPrint) >= kLastResortMinArea * static_cast<double>(planes.total())
         && paper.judge(fromPrint).likeness >= PaperJudge::kPaper && !referee.overrules(scored, fromPrint)) {
         useContent = true;
         fromContent = fromPrint;

@@ -92,10 +92,10 @@ std::vector<Quad> PageGrower::grown(const Quad& pick) const
             const float most = static_cast<float>(std::max(la, lb)) * kMostGrowthShare;
             for (float t : sheetCompletions(pick, ratio, i, ua, ub, most)) {
                 const bool margins = std::all_of(std::begin(kMarginPaths), std::end(kMarginPaths), [&](float f) {
-                    int misses = 0;
+                    int missed = 0;
                     for (float u = kFirstStep; u <= t - kFirstStep; u += kStep) {
-                        misses = paperAt(onPath(f, u)) ? 0 : misses + 1;
-                        if (misses > kMisses)
+                        missed = paperAt(onPath(f, u)) ? 0 : missed + 1;
+                        if (missed > kMisses)
                             return false;
                     }
                     return true;
