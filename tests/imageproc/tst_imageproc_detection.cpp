@@ -209,6 +209,12 @@ private slots:
             << dev << 430 << under;
         QTest::newRow("A4 page over a sheet, the pick's side cut through the page's picture, cluttered desk")
             << dev << 912 << under;
+        QTest::newRow("Letter page over a sheet, its rim there broken by the sheet's table print, book beside, dark desk")
+            << dev << 553 << under;
+        QTest::newRow("A4 page over a sheet, its rim there faint and broken, keyboard beside, wood desk") << second << 672
+                                                                                                     << under;
+        QTest::newRow("A4 page over a sheet, its rim there faint and broken, finger, shadow, wood desk") << second << 798
+                                                                                                    << under;
         QTest::newRow("receipt over a folder's edge, the pick cut short along the shade line there, fabric desk")
             << second << 188 << QStringLiteral("folder under the page");
         QTest::newRow("Letter page with a curled corner on a white desk, its edges faint and nothing else convincing")
