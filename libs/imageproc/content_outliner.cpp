@@ -30,8 +30,12 @@ constexpr int kInside = 6;
 constexpr int kWide = 10;
 constexpr float kRampShare = 4.0f / 14.0f;
 // Weakest median step taken as an edge (grey levels), and the share of the
-// strongest step along the same side that an outer edge must reach.
+// strongest step along the same side that an outer edge must reach. Beyond
+// a clear edge (kClearStep at least) one barely above the weakest is more
+// often the desk's own grain or light than a page's edge: the outermost
+// clear edge is taken where there is one.
 constexpr float kMinEdgeStep = 1.0f;
+constexpr float kClearStep = 1.3f;
 constexpr float kOutermostShare = 0.3f;
 // Share of a side's samples that must agree with its median edge.
 constexpr float kMinSupport = 0.5f;
@@ -315,11 +319,15 @@ bool ContentOutliner::searchSide(cv::Point2f mid, cv::Point2f dir, float halfLen
     float strongest = 0;
     for (const Peak& p : peaks)
         strongest = std::max(strongest, p.strength);
-    const float needed = std::max(kMinEdgeStep, kOutermostShare * strongest);
+    const float share = kOutermostShare * strongest;
     float outermost = -1e9f;
-    for (const Peak& p : peaks) {
-        if (p.strength >= needed && p.support >= kMinSupport && p.sharp)
-            outermost = std::max(outermost, p.offset);
+    for (const float least : {std::max(kClearStep, share), std::max(kMinEdgeStep, share)}) {
+        for (const Peak& p : peaks) {
+            if (p.strength >= least && p.support >= kMinSupport && p.sharp)
+                outermost = std::max(outermost, p.offset);
+        }
+        if (outermost > -1e9f)
+            break;
     }
     const Peak* best = nullptr;
     auto pickNear = [&](size_t from) {

@@ -56,6 +56,13 @@ constexpr float kContentClearOverArea = 1.1f;
 // The outline from the print taken as the last resort, where nothing else
 // is, must be this large: small print on a desk is a label on a box.
 constexpr float kLastResortMinArea = 0.1f;
+// ...and with a side not seen at all (placed by the margin opposite), the
+// seen ones show on this share of their length at least: print on desk
+// objects (keys, a book's title) leads to edges seen only in part.
+constexpr float kInferredMinSupport = 0.55f;
+// A page found from its print alone carries print on this share of its
+// outline at least; letters on keys or on a book's cover are sparse.
+constexpr float kPrintedInk = 0.03f;
 // A page cut out of an outline around the pick replaces it when this much
 // larger.
 constexpr float kTopOverPick = 1.1f;
@@ -347,7 +354,7 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Edges seen clearly all round may extend the outline by less.
         const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
         const float overArea = clear ? kContentClearOverArea : kContentOverArea;
-        useContent = found
+        useContent = found && (accepted || paper.judge(fromContent).ink >= kPrintedInk)
             && (!accepted
                 || (around && !quad_geometry::encloses(scored[winner].first, e.print)
                     && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
@@ -475,9 +482,13 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
     // not seen at all), if it is paper and page-sized.
     if (!accepted && !useContent && !tracked && !quick && outlineFromPrint()
         && areaOf(fromPrint) >= kLastResortMinArea * static_cast<double>(planes.total())
-        && paper.judge(fromPrint).likeness >= PaperJudge::kPaper && !referee.overrules(scored, fromPrint)) {
-        useContent = true;
-        fromContent = fromPrint;
+        && (!printEvidence.inferred || printEvidence.weakestSupport >= kInferredMinSupport)) {
+        const PaperJudge::Verdict verdict = paper.judge(fromPrint);
+        if (verdict.likeness >= PaperJudge::kPaper && verdict.ink >= kPrintedInk
+            && !referee.overrules(scored, fromPrint)) {
+            useContent = true;
+            fromContent = fromPrint;
+        }
     }
     if (!accepted && !useContent)
         return false;

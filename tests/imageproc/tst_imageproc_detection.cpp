@@ -221,6 +221,10 @@ private slots:
             << second << 417 << QStringLiteral("white desk");
         QTest::newRow("Letter page on a white desk, a corner off the frame, one side showing no edge at all")
             << dev << 736 << QStringLiteral("white desk");
+        QTest::newRow("A4 page with two corners curled on a white desk, a faint grain past its edge") << dev << 896
+                                                                                                  << QStringLiteral("white desk");
+        QTest::newRow("receipt under a finger on a white desk, a faint grain past its edge") << second << 18
+                                                                                           << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
@@ -248,6 +252,8 @@ private slots:
         QTest::newRow("no page: a block of white keys beside a box and another keyboard, grey desk") << second << 339
                                                                                                      << keyboard;
         QTest::newRow("no page: three dark green books, purple fabric desk") << dev << 435 << QStringLiteral("book");
+        QTest::newRow("no page: a book's title and a phone's rim taken for print, white desk") << dev << 219
+                                                                                             << QStringLiteral("phone");
         // A coloured card alone, its edges lost in a grained desk or under
         // a finger's shadow, shows its colour plainly.
         const QString bankCard = QStringLiteral("bank card");
