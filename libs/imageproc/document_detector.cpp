@@ -354,10 +354,10 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Edges seen clearly all round may extend the outline by less.
         const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
         const float overArea = clear ? kContentClearOverArea : kContentOverArea;
-        useContent = found && (accepted || paper.judge(fromContent).ink >= kPrintedInk)
-            && (!accepted
-                || (around && !quad_geometry::encloses(scored[winner].first, e.print)
-                    && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)));
+        useContent = found
+            && (accepted ? around && !quad_geometry::encloses(scored[winner].first, e.print)
+                       && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)
+                         : paper.judge(fromContent).ink >= kPrintedInk);
     }
     // The page wins because it is paper: the search's pick stands unless it
     // is plainly no paper (a folder, a box, a book cover, a phone) or a
