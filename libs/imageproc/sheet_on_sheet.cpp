@@ -48,8 +48,19 @@ constexpr int kPaperStep = 4;
 constexpr float kSpacing = 1.5f;
 constexpr int kMinRun = 4;
 // The paper fills this share of the merged outline at least: two sheets,
-// not a sheet with a coloured band or picture.
+// not a sheet with a coloured band or picture. Down to kLowFill the pick
+// may be a page with part of what it lies on (a book, a keyboard, a
+// folder); then the page is the whole outline of the paper alone, with a
+// side across other paper on no more than kMostRimsOnThing of its sides
+// (a shadow across a page cuts it along a shade step, a card's band and
+// picture cut its white part out along two).
 constexpr double kMinFill = 0.8;
+constexpr double kLowFill = 0.45;
+constexpr int kMostRimsOnThing = 1;
+// Beyond a side, something neither desk nor paper that runs on outwards
+// for this share of the outline's depth is a thing the page lies on; a
+// picture printed on a sheet has paper beyond it, a card's band the desk.
+constexpr float kUnderReach = 0.5f;
 // Sides of one outline: opposite ones within kParallel degrees and
 // kMinSpan of the short side apart, neighbours at least kAcross degrees.
 constexpr float kParallel = 20.0f;
@@ -522,6 +533,30 @@ bool SheetOnSheet::deskAround(const cv::Mat& ring, Desk* desk) const
     return true;
 }
 
+bool SheetOnSheet::deskAt(const cv::Vec3b& planes, const Desk& desk) const
+{
+    // The desk around the outline, or of the tint the picture's border
+    // shows (the ring around may be out of frame, or on other things).
+    bool near = true;
+    for (int c = 0; c < 3; ++c)
+        near = near && std::abs(planes[c] - desk.level[c]) <= desk.tolerance;
+    return near || !m_tint.other(planes);
+}
+
+bool SheetOnSheet::lyingOn(cv::Point2f p, cv::Point2f out, float reach, const Desk& desk, const cv::Mat& region) const
+{
+    for (float r = 3.0f; r <= reach; r += 2.0f) {
+        const cv::Point2f f = p + out * r;
+        const cv::Point q(cvRound(f.x), cvRound(f.y));
+        if (!inside(m_planes, q))
+            return true;
+        const cv::Vec3b v = m_planes.at<cv::Vec3b>(q);
+        if (region.at<uchar>(q) || paperAt(v) || deskAt(v, desk))
+            return false;
+    }
+    return true;
+}
+
 float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre, const Desk& desk,
                                const cv::Mat& region, float* deskOnly) const
 {
@@ -532,6 +567,7 @@ float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre,
     cv::Point2f n(-d.y, d.x);
     if (n.dot(a - centre) < 0)
         n = -n;
+    const float reach = kUnderReach * 2.0f * std::abs((centre - a).dot(n));
     int like = 0, bare = 0, total = 0;
     for (float t = 0.1f * length; t <= 0.9f * length; t += 2.0f) {
         const cv::Point2f p = a + d * t + n * kDeskReach;
@@ -550,12 +586,8 @@ float SheetOnSheet::deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre,
             ++like;
             continue;
         }
-        // The desk around the outline, or of the tint the picture's border
-        // shows (the ring around may be out of frame, or on other things).
-        bool near = true;
-        for (int c = 0; c < 3; ++c)
-            near = near && std::abs(v[c] - desk.level[c]) <= desk.tolerance;
-        near = near || !m_tint.other(v);
+        // The desk, or a book or folder the page lies on.
+        const bool near = deskAt(v, desk) || lyingOn(p, n, reach, desk, region);
         like += near;
         bare += near;
     }
@@ -611,7 +643,8 @@ std::vector<std::pair<double, Quad>> SheetOnSheet::proposals(const std::vector<L
     return outlines;
 }
 
-bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const
+bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk,
+                         int* rims) const
 {
     const cv::Size size = m_grey.size();
     float weakest = 1, sum = 0;
@@ -639,6 +672,7 @@ bool SheetOnSheet::whole(const Quad& c, const cv::Mat& region, const cv::Mat& in
         weakest = std::min(weakest, s);
         sum += s;
     }
+    *rims = rim[0] + rim[1] + rim[2] + rim[3];
     return weakest >= kSideSupport && sum / 4 >= kMeanSupport && endsAtCorners(c, rim, region);
 }
 
@@ -665,7 +699,11 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     // Only what the frame shows of it can be paper.
     const double mergedArea = quad_geometry::visibleArea(merged, size);
     const double regionArea = contour.size() < 16 ? 0 : cv::contourArea(contour);
-    if (regionArea < kMinFill * mergedArea)
+    // Much of the pick not bright paper: a page with part of what it lies
+    // on (or a card with its band and picture, or a page in part shade,
+    // which the limit on rims keeps whole).
+    const bool onThing = regionArea < kMinFill * mergedArea;
+    if (regionArea < kLowFill * mergedArea)
         return false;
     region.setTo(cv::Scalar(0));
     cv::drawContours(region, std::vector<std::vector<cv::Point>>{contour}, 0, cv::Scalar(255), cv::FILLED);
@@ -703,15 +741,16 @@ bool SheetOnSheet::topSheet(const Quad& merged, Quad* out) const
     double bestArea = 0;
     Quad best;
     for (const auto& [area, c] : outlines) {
-        if (whole(c, region, interior, desk)) {
+        int rims = 0;
+        if (whole(c, region, interior, desk, &rims) && (!onThing || rims <= kMostRimsOnThing)) {
             bestArea = area;
             best = c;
             break;
         }
     }
     // The largest whole outline is about the region itself: one sheet, the
-    // pick stands.
-    if (bestArea <= 0 || bestArea > (1 - kMinUnder) * regionArea)
+    // pick stands; unless the pick took in what the sheet lies on.
+    if (bestArea <= 0 || (bestArea > (1 - kMinUnder) * regionArea && !onThing))
         return false;
     *out = best;
     return true;

@@ -60,8 +60,13 @@ private:
     };
 
     bool deskAround(const cv::Mat& ring, Desk* desk) const;
+    bool deskAt(const cv::Vec3b& planes, const Desk& desk) const;
+    // Whether from p outwards (along `out`, up to `reach`) runs something
+    // neither desk nor paper: a book or folder the page lies on.
+    bool lyingOn(cv::Point2f p, cv::Point2f out, float reach, const Desk& desk, const cv::Mat& region) const;
     // Share of the places just beyond a b (away from `centre`) that are desk
-    // or paper; in `deskOnly`, that are desk.
+    // or paper, or a thing the page lies on; in `deskOnly`, that are desk or
+    // such a thing.
     float deskBeyond(cv::Point2f a, cv::Point2f b, cv::Point2f centre, const Desk& desk, const cv::Mat& region,
                      float* deskOnly) const;
     std::vector<Line2> rimLines(const cv::Mat& region, const Quad& merged) const;
@@ -74,7 +79,8 @@ private:
     void linesAlongSides(cv::Mat& marks, const Quad& merged, size_t most, std::vector<Line2>* out) const;
     std::vector<std::pair<double, Quad>> proposals(const std::vector<Line2>& pieces, const std::vector<Line2>& rims,
                                                    const std::vector<cv::Point>& contour, double minArea) const;
-    bool whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk) const;
+    // `rims`: how many of its sides lie across paper.
+    bool whole(const Quad& c, const cv::Mat& region, const cv::Mat& interior, const Desk& desk, int* rims) const;
     static std::vector<Line2> outlinePieces(const std::vector<cv::Point>& contour, cv::Size size);
     bool endsAtCorners(const Quad& q, const bool rim[4], const cv::Mat& region) const;
     bool ridgeAt(cv::Point2f p, cv::Point2f n) const;

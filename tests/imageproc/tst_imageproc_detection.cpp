@@ -230,6 +230,18 @@ private slots:
             << second << 1027 << onFolder;
         QTest::newRow("receipt over a folder beside another, no outline convincing but the crowded desk's, grey desk")
             << second << 796 << onFolder;
+        const QString onBook = QStringLiteral("book under the page");
+        QTest::newRow("A4 page over a dark book the frame cuts, the pick taking in part of the book, wood desk")
+            << dev << 437 << onBook;
+        QTest::newRow("A5 page over a book, the pick running on over a keyboard beside, fabric desk") << dev << 1147
+                                                                                                    << onBook;
+        QTest::newRow("Letter page partly over a folder, the outline around both card-shaped, fabric desk") << dev << 916
+                                                                                                          << onFolder;
+        // ...and where much of the pick is no bright paper for other reasons:
+        // the whole sheet stands.
+        QTest::newRow("card with a broad band and a picture, shadow, grey desk") << second << 19
+                                                                                 << QStringLiteral("card");
+        QTest::newRow("A4 page with a shadow across it, grey desk") << 16180339u << 614 << QStringLiteral("shadow");
         const QString folder = QStringLiteral("folder");
         QTest::newRow("no page: label on a folder the frame cuts, dark desk") << dev << 563 << folder;
         QTest::newRow("no page: label on a folder the frame cuts, coloured fabric desk") << dev << 926 << folder;
