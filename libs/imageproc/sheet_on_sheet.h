@@ -31,9 +31,11 @@ public:
     SheetOnSheet(const cv::Mat& closedGrey, const cv::Mat& grey, const cv::Mat& planes, float bright,
                  const DeskTint& tint);
 
-    // The upper sheet within `merged` (an outline around two sheets);
-    // false unless rims cut it out of the region and every one of its sides
-    // shows, as an edge on the desk or as a rim.
+    // The upper sheet within `merged` (an outline around two sheets, or
+    // around a page and part of a book, folder or keyboard it lies on or
+    // beside: then the paper's own whole outline); false unless rims cut it
+    // out of the region and every one of its sides shows, as an edge on the
+    // desk or on what it lies on, or as a rim.
     bool topSheet(const Quad& merged, Quad* out) const;
 
 private:
