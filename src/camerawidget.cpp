@@ -118,8 +118,12 @@ cameraWidget::cameraWidget(QWidget* parent)
     connect(Widget::instance(), SIGNAL(signal_SavePic(QString)), this, SLOT(onAddToListWidget(QString)));
     connect(this, SIGNAL(signal_videoError(bool)), this, SLOT(closeVieo(bool)));
     g_camera = this;
-    if (!loadImageProc())
+    if (!loadImageProc()) {
+        // The recognition check may still be on its way out: exit() must not
+        // tear the process down under it.
+        m_searchablePdf->stop();
         exit(1);
+    }
     m_imageMode->setAvailable(cac_func_enhance != nullptr);
 
     initAllWidgetData();
