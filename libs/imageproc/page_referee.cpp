@@ -438,11 +438,13 @@ size_t PageReferee::choosePaper(const Judged& judged) const
         return none;
     winner = largerSheet(judged, winner);
     // A page's pictures and tables are rectangles too: an outline around the
-    // best one that is nearly as convincing, its rim paper, is the page.
+    // best one that is nearly as convincing, its rim paper, is the page;
+    // unless it is the best one with a sheet it lies on or beside.
     for (size_t i = 0; i < judged.size(); ++i) {
         if (CandidateScorer::aroundNearlyAsWell(judged[i].first, judged[i].second, judged[winner].first,
                                                 judged[winner].second, m_size)
-            && pageLike(judged[i].first) && rimIsPaper(judged[i].first, judged[winner].first))
+            && pageLike(judged[i].first) && rimIsPaper(judged[i].first, judged[winner].first)
+            && !sheetBeside(judged[i].first, judged[winner].first))
             winner = i;
     }
     return winner;

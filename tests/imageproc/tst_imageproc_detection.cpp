@@ -197,6 +197,8 @@ private slots:
         QTest::newRow("A4 page over a sheet, a column of its print convincing, box and phone beside, cluttered desk")
             << dev << 191 << under;
         QTest::newRow("receipt over a sheet, its lower half convincing, grey desk") << second << 678 << under;
+        QTest::newRow("receipt over sheets, only the crowded desk's proposals convincing, fabric desk")
+            << dev << 552 << under;
         QTest::newRow("A5 page over a sheet, an outline around its coloured picture strip convincing, wood desk")
             << second << 782 << under;
         QTest::newRow("A4 page in part shaded over a sheet the frame cuts, the outline around both nearly as good, fabric desk")
