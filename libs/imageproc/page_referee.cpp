@@ -34,7 +34,10 @@ constexpr float kKeysBlockTexture = 0.4f;
 // card's proportions, a card's size under a camera framed for pages, print,
 // and no other thing beside it.
 constexpr float kCardMaxArea = 0.35f;
-constexpr float kCardMinInk = 0.01f;
+// A bank card's print is little more than its number and a logo; the
+// preview, where a wrong outline is worse than a late one, asks for more.
+constexpr float kCardMinInk = 0.006f;
+constexpr float kQuickCardMinInk = 0.01f;
 // A card's print and pattern change its level in places, the more so on
 // the preview's smaller picture; a keyboard's keys all over.
 constexpr float kCardMaxTexture = 0.3f;
@@ -337,7 +340,7 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
             return false;
     }
     const PaperJudge::Verdict v = m_paper.judge(q);
-    return v.ink >= kCardMinInk && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture)
+    return v.ink >= (m_quick ? kQuickCardMinInk : kCardMinInk) && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture)
         && otherTint(q) <= kOtherTintShare;
 }
 

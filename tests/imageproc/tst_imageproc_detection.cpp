@@ -278,6 +278,7 @@ private slots:
                                                                                                          << bankCard;
         QTest::newRow("bank card whose sides show whole only among the crowded desk's outlines, wood desk")
             << second << 106 << bankCard;
+        QTest::newRow("bank card with little print, tilted camera, white desk") << second << 357 << bankCard;
         // A book or a folder of a card's proportions is no card beside the
         // other things on the desk, outlined or not.
         QTest::newRow("no page: dark book beside a red folder the frame cuts, purple fabric desk") << second << 207
