@@ -63,6 +63,12 @@ constexpr float kInferredMinSupport = 0.55f;
 // A page found from its print alone carries print on this share of its
 // outline at least; letters on keys or on a book's cover are sparse.
 constexpr float kPrintedInk = 0.03f;
+// A sheet's side found along a row of its print (the row's edge is
+// straighter than the faint paper edge beyond): where the print reaches
+// this share of the picture's diagonal past the pick, the outline from the
+// print replaces it when only this much larger.
+constexpr float kCutPrintReach = 0.01f;
+constexpr float kCutPrintOverArea = 1.05f;
 // A page cut out of an outline around the pick replaces it when this much
 // larger.
 constexpr float kTopOverPick = 1.1f;
@@ -127,6 +133,17 @@ double brightnessOverAround(const cv::Mat& grey, const Quad& q)
     if (cv::countNonZero(inside) == 0 || cv::countNonZero(ring) == 0)
         return 0;
     return cv::mean(grey, inside)[0] - cv::mean(grey, ring)[0];
+}
+
+// How far the farthest corner of `inner` lies outside `outer` (pixels; 0
+// when all lie inside).
+float reachBeyond(const Quad& outer, const Quad& inner)
+{
+    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
+    float beyond = 0;
+    for (const cv::Point2f& p : inner.p)
+        beyond = std::max(beyond, static_cast<float>(-cv::pointPolygonTest(poly, p, true)));
+    return beyond;
 }
 
 } // namespace
@@ -351,9 +368,13 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
             fromContent = joined;
             around = true;
         }
-        // Edges seen clearly all round may extend the outline by less.
+        // Edges seen clearly all round may extend the outline by less, and
+        // so may print running on past the side of a pick that is paper.
         const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
-        const float overArea = clear ? kContentClearOverArea : kContentOverArea;
+        const bool cutsPrint = accepted
+            && reachBeyond(scored[winner].first, e.print) > kCutPrintReach * std::hypot(planes.cols, planes.rows)
+            && paper.judge(scored[winner].first).likeness >= PaperJudge::kPaper;
+        const float overArea = cutsPrint ? kCutPrintOverArea : clear ? kContentClearOverArea : kContentOverArea;
         useContent = found
             && (accepted ? around && !quad_geometry::encloses(scored[winner].first, e.print)
                        && areaOf(fromContent) >= overArea * areaOf(scored[winner].first)

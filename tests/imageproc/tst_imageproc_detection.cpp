@@ -227,6 +227,8 @@ private slots:
                                                                                                   << QStringLiteral("white desk");
         QTest::newRow("receipt under a finger on a white desk, a faint grain past its edge") << second << 18
                                                                                            << QStringLiteral("white desk");
+        QTest::newRow("A4 page on a white desk, tilted camera, the pick's side found along a row of its print")
+            << second << 39 << QStringLiteral("white desk");
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
