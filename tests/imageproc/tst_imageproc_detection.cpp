@@ -229,6 +229,8 @@ private slots:
                                                                                            << QStringLiteral("white desk");
         QTest::newRow("A4 page on a white desk, tilted camera, the pick's side found along a row of its print")
             << second << 39 << QStringLiteral("white desk");
+        QTest::newRow("A5 page on a fabric desk, a strip of the desk below it taken for a card's band")
+            << second << 243 << QStringLiteral("fabric desk");
         const QString onFolder = QStringLiteral("folder under the page");
         QTest::newRow("A4 page over a green folder, no outline convincing but the crowded desk's, fabric desk")
             << second << 1027 << onFolder;
