@@ -135,17 +135,6 @@ double brightnessOverAround(const cv::Mat& grey, const Quad& q)
     return cv::mean(grey, inside)[0] - cv::mean(grey, ring)[0];
 }
 
-// How far the farthest corner of `inner` lies outside `outer` (pixels; 0
-// when all lie inside).
-float reachBeyond(const Quad& outer, const Quad& inner)
-{
-    const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
-    float beyond = 0;
-    for (const cv::Point2f& p : inner.p)
-        beyond = std::max(beyond, static_cast<float>(-cv::pointPolygonTest(poly, p, true)));
-    return beyond;
-}
-
 } // namespace
 
 int DocumentDetector::workFactor(cv::Size size, bool quick)
@@ -371,8 +360,9 @@ bool DocumentDetector::find(const cv::Mat& rgb, Result* result, std::vector<Trac
         // Edges seen clearly all round may extend the outline by less, and
         // so may print running on past the side of a pick that is paper.
         const bool clear = e.weakestStep >= kContentClearStep && e.weakestSupport >= kContentClearSupport;
-        const bool cutsPrint = accepted
-            && reachBeyond(scored[winner].first, e.print) > kCutPrintReach * std::hypot(planes.cols, planes.rows)
+        const bool cutsPrint = found && around
+            && quad_geometry::reachBeyond(scored[winner].first, e.print)
+                > kCutPrintReach * std::hypot(planes.cols, planes.rows)
             && paper.judge(scored[winner].first).likeness >= PaperJudge::kPaper;
         const float overArea = cutsPrint ? kCutPrintOverArea : clear ? kContentClearOverArea : kContentOverArea;
         useContent = found

@@ -340,8 +340,8 @@ bool PageReferee::isCard(const Judged& judged, const Quad& q) const
             return false;
     }
     const PaperJudge::Verdict v = m_paper.judge(q);
-    return v.ink >= (m_quick ? kQuickCardMinInk : kCardMinInk) && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture)
-        && otherTint(q) <= kOtherTintShare;
+    return v.ink >= (m_quick ? kQuickCardMinInk : kCardMinInk)
+        && v.texture <= (m_quick ? kQuickCardMaxTexture : kCardMaxTexture) && otherTint(q) <= kOtherTintShare;
 }
 
 size_t PageReferee::bestCard(const Judged& judged) const

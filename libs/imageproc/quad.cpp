@@ -171,14 +171,18 @@ double visibleArea(const Quad& q, cv::Size size)
     return cv::intersectConvexConvex(a, frame, inter, true);
 }
 
-bool encloses(const Quad& outer, const Quad& inner)
+float reachBeyond(const Quad& outer, const Quad& inner)
 {
     const std::vector<cv::Point2f> poly(outer.p.begin(), outer.p.end());
-    for (const cv::Point2f& p : inner.p) {
-        if (cv::pointPolygonTest(poly, p, true) < -2.0)
-            return false;
-    }
-    return true;
+    float beyond = 0;
+    for (const cv::Point2f& p : inner.p)
+        beyond = std::max(beyond, static_cast<float>(-cv::pointPolygonTest(poly, p, true)));
+    return beyond;
+}
+
+bool encloses(const Quad& outer, const Quad& inner)
+{
+    return reachBeyond(outer, inner) <= 2.0f;
 }
 
 } // namespace quad_geometry

@@ -62,6 +62,9 @@ double visibleArea(const Quad& q, cv::Size size);
 
 // Whether `inner` lies within `outer`, to within two pixels.
 bool encloses(const Quad& outer, const Quad& inner);
+// How far the farthest corner of `inner` lies outside `outer` (pixels; 0
+// when all lie inside).
+float reachBeyond(const Quad& outer, const Quad& inner);
 
 } // namespace quad_geometry
 
